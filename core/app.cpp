@@ -1,0 +1,30 @@
+#include "core/app.h"
+
+#include "core/forms.h"
+#include "core/settings.h"
+#include "platform/platform.h"
+#include "platform/session.h"
+
+#include <QApplication>
+
+int Main(int argc, char **argv) {
+  // A second copy ends at once and silently, before it touches anything.
+  if (!session::acquireSingleInstance())
+    return 0;
+
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Morvane"));
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  Load_Settings();
+  Load_Kavrel_S();
+
+  // Logging off, SIGTERM, SIGINT and SIGHUP close the main window like an exit command.
+  session::onEndOfSession([] { App_End(); });
+  return app.exec();
+}
+
+void App_End() {
+  Unload_Kavrel_S();
+  platform().endProcess(0);
+}

@@ -1,0 +1,87 @@
+#pragma once
+// The one place that knows which desktop we run on. Every room reaches the
+// screen, the tray, window stacking and the help viewer through this seam;
+// tests install a recording stand-in with setPlatform().
+
+#include <QColor>
+#include <QIcon>
+#include <QImage>
+#include <QObject>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+class QWidget;
+
+// Mouse message numbers of a tray icon, as the resident window understands them.
+namespace TrayMsg {
+constexpr int MouseMove = 0x200;
+constexpr int LButtonDown = 0x201;
+constexpr int LButtonUp = 0x202;
+constexpr int LButtonDblClk = 0x203;
+constexpr int RButtonDown = 0x204;
+constexpr int RButtonUp = 0x205;
+constexpr int RButtonDblClk = 0x206;
+constexpr int MButtonDown = 0x207;
+constexpr int MButtonUp = 0x208;
+constexpr int MButtonDblClk = 0x209;
+} // namespace TrayMsg
+
+// A notification-area icon. Reports every mouse event on it as a message number.
+class TrayIcon : public QObject {
+  Q_OBJECT
+public:
+  using QObject::QObject;
+  ~TrayIcon() override = default;
+  virtual void add(const QIcon &icon, const QString &tip) = 0;
+  virtual void remove() = 0;
+  virtual bool isAdded() const = 0;
+  // Where the icon sits on screen, in pixels; empty when unknown.
+  virtual QRect geometry() const = 0;
+signals:
+  void mouseMessage(int code);
+};
+
+class Platform {
+public:
+  virtual ~Platform() = default;
+
+  // Primary screen size in device pixels.
+  virtual QSize screenPixels() const;
+  // Twips per device pixel: 1440 / logical dots per inch (15 at 96 dpi).
+  virtual double twipsPerPixelX() const;
+  virtual double twipsPerPixelY() const;
+  // Device pixels per Qt logical pixel on the primary screen.
+  virtual double devicePixelRatio() const;
+
+  // One copy of the whole primary screen, in device pixels, Format_RGB32.
+  virtual QImage captureScreen();
+
+  // Window stacking and decoration.
+  virtual void setTopMost(QWidget *w, bool on);
+  virtual void skipTaskbar(QWidget *w);
+  virtual void animateRects(const QRect &from, const QRect &to);
+
+  virtual QPoint cursorPos() const;
+  // System colour number n (0..30) of the current colour scheme.
+  virtual QColor systemColor(int n) const;
+
+  // Opens a local help document in the desktop's viewer; false when it could not.
+  virtual bool openHelp(const QString &path);
+  // Tells the user something went wrong where no other feedback exists.
+  virtual void notifyUser(QWidget *owner, const QString &text);
+
+  // The program's own directory (where the settings file lives).
+  virtual QString appPath() const;
+
+  virtual TrayIcon *createTrayIcon(QObject *parent);
+  virtual bool trayAvailable() const;
+
+  // Ends the process at once; the final step of the shutdown sequence.
+  [[noreturn]] virtual void endProcess(int code);
+};
+
+Platform &platform();
+// Installs p (owned by the caller) and returns the previous one; nullptr restores the default.
+Platform *setPlatform(Platform *p);

@@ -1,0 +1,77 @@
+#include "platform/session.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QLockFile>
+#include <QSessionManager>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace session {
+namespace {
+int signalPipe[2] = {-1, -1};
+
+// Async-signal-safe: only writes one byte; the event loop does the rest.
+extern "C" void onSignal(int) {
+  const int saved = errno;
+  const char b = 1;
+  [[maybe_unused]] ssize_t n = ::write(signalPipe[1], &b, 1);
+  errno = saved;
+}
+
+QString userName() {
+  if (const passwd *pw = ::getpwuid(::getuid()))
+    return QString::fromLocal8Bit(pw->pw_name);
+  return QString::number(::getuid());
+}
+} // namespace
+
+bool acquireSingleInstance() {
+  static QLockFile *lock = nullptr;
+  if (lock)
+    return true;
+  const QString path = QDir::tempPath() + QStringLiteral("/morvane-%1.lock").arg(userName());
+  auto *l = new QLockFile(path);
+  // A lock left by a crashed instance is taken over at once.
+  l->setStaleLockTime(0);
+  if (!l->tryLock(0)) {
+    delete l;
+    return false;
+  }
+  lock = l;
+  return true;
+}
+
+void onEndOfSession(std::function<void()> handler) {
+  static std::function<void()> h;
+  h = std::move(handler);
+  if (signalPipe[0] < 0 && ::pipe(signalPipe) == 0) {
+    for (int fd : signalPipe)
+      ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    ::fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
+    auto *n = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, qApp);
+    QObject::connect(n, &QSocketNotifier::activated, qApp, [] {
+      char b;
+      [[maybe_unused]] ssize_t r = ::read(signalPipe[0], &b, 1);
+      if (h)
+        h();
+    });
+    struct sigaction sa = {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int s : {SIGTERM, SIGINT, SIGHUP})
+      ::sigaction(s, &sa, nullptr);
+  }
+  QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest, qApp, [](QSessionManager &) {
+    if (h)
+      h();
+  });
+}
+} // namespace session

@@ -1,0 +1,17 @@
+#pragma once
+// Carrier of the floating icon's pop-up menu; never shown.
+
+#include <QWidget>
+
+class QMenu;
+
+class Kavrel_M : public QWidget {
+  Q_OBJECT
+public:
+  Kavrel_M();
+  ~Kavrel_M() override;
+  QMenu *m_Popup() const { return popup_; }
+
+private:
+  QMenu *popup_ = nullptr;
+};

@@ -1,0 +1,158 @@
+#include "resident/kavrel_s.h"
+
+#include "core/app.h"
+#include "core/forms.h"
+#include "core/ini.h"
+#include "core/kavrel_b.h"
+#include "core/screen.h"
+#include "core/settings.h"
+#include "platform/platform.h"
+#include "resident/kavrel_t.h"
+#include "resources/captions.h"
+#include "resources/resources.h"
+
+#include <QAction>
+#include <QCursor>
+#include <QMenu>
+
+namespace {
+Kavrel_S *instance = nullptr;
+}
+
+Kavrel_S *Load_Kavrel_S() {
+  if (!instance) {
+    instance = new Kavrel_S;
+    instance->Form_Load();
+  }
+  return instance;
+}
+
+Kavrel_S *kavrelS() { return instance; }
+
+void Unload_Kavrel_S() {
+  if (!instance)
+    return;
+  Kavrel_S *s = instance;
+  s->Form_QueryUnload();
+  instance = nullptr;
+  delete s;
+}
+
+Kavrel_S::Kavrel_S() : QWidget(nullptr, Qt::Tool) {
+  setWindowTitle(captions::tip());
+  setWindowIcon(resources::programIcon());
+  tray_ = platform().createTrayIcon(this);
+  connect(tray_, &TrayIcon::mouseMessage, this, &Kavrel_S::Form_MouseMove);
+
+  popup_ = new QMenu(QStringLiteral("Popup"), this);
+  auto item = [this](const QString &caption, void (Kavrel_S::*handler)(), const char *name) {
+    QAction *a = popup_->addAction(caption);
+    a->setObjectName(QLatin1String(name));
+    connect(a, &QAction::triggered, this, handler);
+  };
+  item(captions::m_FreeHand(), &Kavrel_S::m_FreeHand_Click, "m_FreeHand");
+  popup_->addSeparator()->setObjectName(QStringLiteral("m_Sep1"));
+  item(captions::m_Set(), &Kavrel_S::m_Set_Click, "m_Set");
+  popup_->addSeparator()->setObjectName(QStringLiteral("m_Sep2"));
+  item(captions::m_Help(), &Kavrel_S::m_Help_Click, "m_Help");
+  popup_->addSeparator()->setObjectName(QStringLiteral("m_Sep3"));
+  item(captions::m_Out(), &Kavrel_S::m_Out_Click, "m_Out");
+  popup_->addSeparator()->setObjectName(QStringLiteral("m_Sep6"));
+  item(captions::m_Exit(), &Kavrel_S::m_Exit_Click, "m_Exit");
+
+  popupMenu = [](QMenu *m) { m->exec(QCursor::pos()); };
+}
+
+Kavrel_S::~Kavrel_S() = default;
+
+void Kavrel_S::Form_Load() {
+  Icon_Enabled = true;
+  if (Try_Out)
+    Show_Kavrel_T();
+  else
+    Tray_Icon_Add();
+  hide();
+}
+
+void Kavrel_S::Form_MouseMove(int code) {
+  if (!Icon_Enabled)
+    return;
+  switch (code) {
+  case TrayMsg::LButtonDown:
+    Tray_Icon_Delete();
+    Show_Kavrel_G();
+    break;
+  case TrayMsg::RButtonUp:
+    popupMenu(popup_);
+    break;
+  default:
+    break;
+  }
+}
+
+void Kavrel_S::Form_QueryUnload() {
+  using settings_text::fromBoolean;
+  using settings_text::fromSingle;
+  Tray_Icon_Delete();
+  const QString file = iniPath();
+  const QString sec = QStringLiteral("Section");
+  // A position that never got a value is written empty: the next start reads it as missing.
+  Ini_Write(sec, QStringLiteral("Form_Left"), Form_Left ? fromSingle(*Form_Left) : QString(), file);
+  Ini_Write(sec, QStringLiteral("Form_Top"), Form_Top ? fromSingle(*Form_Top) : QString(), file);
+  Ini_Write(sec, QStringLiteral("Try_Out"), fromBoolean(Try_Out), file);
+}
+
+void Kavrel_S::Tray_Icon_Add() { tray_->add(resources::programIcon(), captions::tip()); }
+
+void Kavrel_S::Tray_Icon_Delete() { tray_->remove(); }
+
+void Kavrel_S::m_FreeHand_Click() {
+  Tray_Icon_Delete();
+  Show_Kavrel_G();
+}
+
+void Kavrel_S::m_Set_Click() {
+  Screen::setMousePointer(11);
+  Show_Kavrel_I_Modal();
+}
+
+void Kavrel_S::m_Help_Click() { Show_Help(this); }
+
+void Kavrel_S::m_Out_Click() {
+  Tray_Icon_Delete();
+  Try_Out = true;
+  Show_Kavrel_T();
+  Kavrel_T *t = kavrelT();
+  if (!t)
+    return;
+  const float tx = Screen::TwipsPerPixelX() * Tray_X;
+  const float ty = Screen::TwipsPerPixelY() * Tray_Y;
+  t->setLeft(tx);
+  t->setTop(ty);
+  const float stepX = (tx - twipsOr0(Form_Left)) / 100.0f;
+  const float stepY = (ty - twipsOr0(Form_Top)) / 100.0f;
+  for (int i = 0; i < 99; ++i) {
+    t->setLeft(t->Left() - stepX);
+    t->setTop(t->Top() - stepY);
+  }
+  t->setLeft(twipsOr0(Form_Left));
+  t->setTop(twipsOr0(Form_Top));
+}
+
+void Kavrel_S::m_Exit_Click() { App_End(); }
+
+void Tray_Icon_Add() {
+  if (Kavrel_S *s = kavrelS())
+    s->Tray_Icon_Add();
+}
+
+void Tray_Icon_Delete() {
+  if (Kavrel_S *s = kavrelS())
+    s->Tray_Icon_Delete();
+}
+
+void Show_Help(QWidget *owner) {
+  const QString path = platform().appPath() + QStringLiteral("/Morvane.html");
+  if (!platform().openHelp(path))
+    platform().notifyUser(owner, captions::helpMissing(path));
+}

@@ -1,0 +1,17 @@
+#pragma once
+// The program's own texts, exactly as the user sees them.
+
+#include <QString>
+
+namespace captions {
+inline QString tip() { return QStringLiteral("Morvane"); }
+inline QString m_FreeHand() { return QStringLiteral("Morvane..."); }
+inline QString m_Set() { return QStringLiteral("設定変更..."); }
+inline QString m_Help() { return QStringLiteral("ﾍﾙﾌﾟ..."); }
+inline QString m_Out() { return QStringLiteral("ｱｲｺﾝをﾀｽｸﾄﾚｲの外に"); }
+inline QString m_In() { return QStringLiteral("ｱｲｺﾝをﾀｽｸﾄﾚｲに"); }
+inline QString m_Exit() { return QStringLiteral("終了"); }
+inline QString helpMissing(const QString &path) {
+  return QStringLiteral("ヘルプファイルが見つかりません。\n%1").arg(path);
+}
+} // namespace captions

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Morvane needs to build, run and be tested.
+# Idempotent: does nothing when everything is there. As root it runs apt-get;
+# otherwise it prints the exact command to run.
+set -euo pipefail
+
+packages=(
+  cmake g++ make pkg-config
+  qt6-base-dev libxcb1-dev libgl-dev
+  libgtest-dev libbenchmark-dev
+  xvfb icewm xdotool x11-utils x11-xserver-utils imagemagick
+  fonts-ipafont-gothic
+)
+if [ "${1:-}" = "--fuzz" ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  case "$status" in
+    *"install ok installed"*) ;;
+    *) missing+=("$p") ;;
+  esac
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+cmd="apt-get install -y --no-install-recommends ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then
+  echo "Morvane needs these Debian packages: ${missing[*]}" >&2
+  echo "Run as root:  apt-get update && $cmd" >&2
+  exit 1
+fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
