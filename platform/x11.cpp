@@ -29,10 +29,10 @@ xcb_atom_t atom(xcb_connection_t *c, const char *name) {
 xcb_window_t rootOf(xcb_connection_t *c) {
   const xcb_setup_t *setup = xcb_get_setup(c);
   xcb_screen_iterator_t it = xcb_setup_roots_iterator(setup);
-  return it.rem ? it.data->root : XCB_WINDOW_NONE;
+  return it.rem ? it.data->root : xcb_window_t(XCB_WINDOW_NONE);
 }
 
-// _NET_WM_STATE request as the EWMH specification describes it: action 0 remove, 1 add.
+// _NET_WM_STATE request as EWMH defines it: action 0 remove, 1 add.
 void wmState(xcb_connection_t *c, xcb_window_t w, int action, xcb_atom_t a1, xcb_atom_t a2 = 0) {
   xcb_client_message_event_t ev;
   std::memset(&ev, 0, sizeof ev);

@@ -2,7 +2,7 @@
 // X11 window-manager hints that Qt has no public API for (EWMH client messages).
 
 #include <QRect>
-#include <QtGlobal>
+#include <QtGui/qwindowdefs.h>
 
 namespace x11 {
 // True when the application runs on the xcb platform with a live connection.

@@ -1,0 +1,165 @@
+#!/usr/bin/env bash
+# End-to-end harness: a private Xvfb display with icewm and its tray, and the
+# real morvane binary copied into a fresh program folder.
+#
+#   source "$(dirname "$0")/lib.sh"
+#   e2e_start_x [WIDTHxHEIGHT] [DPI]   # Xvfb + icewm, waits for the tray
+#   e2e_start_morvane                   # copies the binary to $APPDIR, starts it
+#   e2e_wait_tray_icon                  # waits until the tray icon is embedded
+#   e2e_shot NAME                       # screenshot to $E2E_OUT/NAME.png
+#   e2e_pixel X Y                       # "r g b" of the live screen
+#   ... then fail "why" or pass. Only processes started here are ever killed.
+set -uo pipefail
+
+E2E_NAME=$(basename "${0%.sh}")
+E2E_ROOT=$(mktemp -d "/tmp/morvane-e2e.XXXXXX")
+E2E_OUT=${E2E_OUT:-$E2E_ROOT/shots}
+APPDIR=$E2E_ROOT/app
+INI=$APPDIR/Morvane.ini
+mkdir -p "$E2E_OUT" "$APPDIR"
+E2E_PIDS=()
+MORVANE_PID=
+
+: "${MORVANE_BIN:?MORVANE_BIN must point at the built morvane}"
+
+e2e_cleanup() {
+  local pid
+  for ((i = ${#E2E_PIDS[@]} - 1; i >= 0; i--)); do
+    pid=${E2E_PIDS[i]}
+    kill "$pid" 2>/dev/null
+  done
+  for pid in "${E2E_PIDS[@]}"; do
+    for _ in $(seq 20); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+    kill -9 "$pid" 2>/dev/null
+  done
+  if [ -z "${E2E_KEEP:-}" ]; then rm -rf "$E2E_ROOT"; fi
+}
+trap e2e_cleanup EXIT
+trap 'exit 130' INT TERM
+
+fail() {
+  echo "FAIL [$E2E_NAME]: $*" >&2
+  if [ -n "${E2E_KEEP:-}" ]; then echo "kept: $E2E_ROOT" >&2; fi
+  exit 1
+}
+pass() {
+  echo "PASS [$E2E_NAME]${1:+: $1}"
+  exit 0
+}
+
+# Polls a command until it succeeds, for at most $1 seconds.
+wait_for() {
+  local limit=$1
+  shift
+  local end=$((SECONDS + limit)) n=0
+  while :; do
+    "$@" >/dev/null 2>&1 && return 0
+    [ $SECONDS -ge $end ] && return 1
+    n=$((n + 1))
+    sleep 0.05
+  done
+}
+
+e2e_start_x() {
+  local size=${1:-1280x800} dpi=${2:-96}
+  command -v Xvfb >/dev/null || fail "Xvfb is not installed (run scripts/deps.sh)"
+  local fdfile=$E2E_ROOT/display
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -dpi "$dpi" -nolisten tcp -noreset 3>"$fdfile" \
+    >"$E2E_ROOT/xvfb.log" 2>&1 &
+  E2E_PIDS+=($!)
+  wait_for 10 test -s "$fdfile" || fail "Xvfb did not start"
+  export DISPLAY=":$(head -n1 "$fdfile")"
+  export DBUS_SESSION_BUS_ADDRESS=disabled:
+  export XDG_RUNTIME_DIR=$E2E_ROOT/runtime
+  export XDG_CONFIG_HOME=$E2E_ROOT/config
+  mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" && chmod 700 "$XDG_RUNTIME_DIR"
+  unset QT_QPA_PLATFORM QT_SCALE_FACTOR
+  # A plain grey desktop with a pattern, so captures can be compared.
+  xsetroot -solid '#5a7a9a' 2>/dev/null
+  export ICEWM_PRIVCFG=$E2E_ROOT/icewm
+  mkdir -p "$ICEWM_PRIVCFG"
+  cat >"$ICEWM_PRIVCFG/preferences" <<'PREFS'
+TaskBarEnableSystemTray=1
+TaskBarShowClock=0
+TaskBarShowAPMStatus=0
+TaskBarShowMailboxStatus=0
+TaskBarShowCPUStatus=0
+TaskBarShowNetStatus=0
+TaskBarShowMEMStatus=0
+ShowTaskBar=1
+DesktopBackgroundColor="#5a7a9a"
+PREFS
+  icewm >"$E2E_ROOT/icewm.log" 2>&1 &
+  E2E_PIDS+=($!)
+  wait_for 10 e2e_tray_ready || fail "icewm's tray did not come up"
+}
+
+e2e_tray_ready() {
+  xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 &&
+    [ -n "$(xdotool search --classname icewm 2>/dev/null | head -n1)" ] &&
+    python3 - <<'PY' 2>/dev/null
+import subprocess,sys
+out=subprocess.run(["xprop","-root","_NET_SUPPORTING_WM_CHECK"],capture_output=True,text=True).stdout
+sys.exit(0 if "window id" in out else 1)
+PY
+}
+
+# Starts the copied program in $APPDIR; extra arguments go to the environment.
+e2e_start_morvane() {
+  cp "$MORVANE_BIN" "$APPDIR/morvane"
+  if [ -n "${MORVANE_HELP:-}" ] && [ -f "$MORVANE_HELP" ]; then cp "$MORVANE_HELP" "$APPDIR/"; fi
+  (cd "$APPDIR" && exec env "$@" ./morvane >"$E2E_ROOT/morvane.log" 2>&1) &
+  MORVANE_PID=$!
+  E2E_PIDS+=($MORVANE_PID)
+}
+
+e2e_alive() { kill -0 "$MORVANE_PID" 2>/dev/null; }
+
+# Waits for the program to end by itself; returns its exit status.
+e2e_wait_exit() {
+  local limit=${1:-10}
+  wait_for "$limit" bash -c "! kill -0 $MORVANE_PID" || return 124
+  wait "$MORVANE_PID" 2>/dev/null
+}
+
+# The tray icon's own window (Qt names it after the program's class "morvane").
+e2e_tray_window() {
+  local w
+  for w in $(xdotool search --onlyvisible --classname morvane 2>/dev/null); do
+    local g
+    g=$(xdotool getwindowgeometry "$w" 2>/dev/null | awk '/Geometry/ {print $2}')
+    if [ "$g" != "" ] && [ "${g%x*}" -le 64 ] && [ "${g#*x}" -le 64 ]; then
+      echo "$w"
+      return 0
+    fi
+  done
+  return 1
+}
+
+e2e_wait_tray_icon() { wait_for "${1:-10}" e2e_tray_window; }
+e2e_wait_no_tray_icon() { wait_for "${1:-10}" bash -c "! $(declare -f e2e_tray_window); e2e_tray_window"; }
+
+# Centre of the tray icon in screen pixels: "X Y".
+e2e_tray_center() {
+  local w
+  w=$(e2e_tray_window) || return 1
+  eval "$(xdotool getwindowgeometry --shell "$w")"
+  echo "$((X + WIDTH / 2)) $((Y + HEIGHT / 2))"
+}
+
+e2e_shot() {
+  local name=$1
+  import -window root "$E2E_OUT/$name.png" 2>/dev/null || xwd -root -silent | convert xwd:- "$E2E_OUT/$name.png"
+  echo "$E2E_OUT/$name.png"
+}
+
+# "r g b" of one pixel of the live screen.
+e2e_pixel() {
+  local x=$1 y=$2
+  /usr/bin/convert x:root[1x1+$x+$y] -depth 8 txt:- 2>/dev/null | tail -n1 |
+    sed -E 's/.*srgb\(([0-9]+),([0-9]+),([0-9]+)\).*/\1 \2 \3/; s/.*\(([0-9]+),([0-9]+),([0-9]+)\).*/\1 \2 \3/'
+}
+
+ini_get() { # section key
+  awk -v s="[$1]" -v k="$2" 'BEGIN{IGNORECASE=1} /^\[/{ins=($0==s)} ins && index($0,k"=")==1 {sub(/^[^=]*=/,""); sub(/\r$/,""); print; exit}' "$INI"
+}
