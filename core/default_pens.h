@@ -10,16 +10,16 @@ struct DefaultPen {
 };
 
 inline constexpr DefaultPen Line1[10] = {
-    {0, 0, 0},                              // index 0 is never used
-    {65280, 6, 1},                          // green
-    {16711680, 10, 1},                      // blue
-    {255, 8, 1},                            // red
-    {65535, 4, 1},                          // yellow
-    {16777215, 6, 1},                       // white
+    {0, 0, 0},                               // index 0 is never used
+    {65280, 6, 1},                           // green
+    {16711680, 10, 1},                       // blue
+    {255, 8, 1},                             // red
+    {65535, 4, 1},                           // yellow
+    {16777215, 6, 1},                        // white
     {static_cast<qint32>(0x80000008), 1, 2}, // window text, dashed
-    {16711680, 1, 3},                       // blue, dotted
-    {255, 1, 4},                            // red, dash-dot
-    {8421376, 1, 5},                        // teal, dash-dot-dot
+    {16711680, 1, 3},                        // blue, dotted
+    {255, 1, 4},                             // red, dash-dot
+    {8421376, 1, 5},                         // teal, dash-dot-dot
 };
 
 // Pens 2, 3 and 4 are highlighters out of the box.

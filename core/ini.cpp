@@ -18,7 +18,9 @@ QByteArray trimmed(const char *b, const char *e) {
   return QByteArray(b, int(e - b));
 }
 
-bool sameName(const QByteArray &a, const QByteArray &b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+bool sameName(const QByteArray &a, const QByteArray &b) {
+  return a.compare(b, Qt::CaseInsensitive) == 0;
+}
 
 // One line of the file: [begin, end) without its line break, and the break's length.
 struct Line {
@@ -131,10 +133,9 @@ QByteArray find(const QByteArray &content, const QByteArray &section, const QByt
   return {};
 }
 
-QByteArray replace(const QByteArray &content, const QByteArray &sectionIn,
-                   const QByteArray &keyIn, const QByteArray &valueIn) {
-  const QByteArray section = clean(sectionIn), key = clean(keyIn).trimmed(),
-                   value = clean(valueIn);
+QByteArray replace(const QByteArray &content, const QByteArray &sectionIn, const QByteArray &keyIn,
+                   const QByteArray &valueIn) {
+  const QByteArray section = clean(sectionIn), key = clean(keyIn).trimmed(), value = clean(valueIn);
   const QByteArray entry = key + '=' + value;
   const QByteArray nl = lineBreakOf(content);
   Lines lines(content);

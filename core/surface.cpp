@@ -16,7 +16,8 @@ QRgb resolveColor(qint32 colorValue) {
 
 Picture::Picture(const QImage &image)
     : image_(image.format() == QImage::Format_RGB32 ? image
-                                                    : image.convertToFormat(QImage::Format_RGB32)) {}
+                                                    : image.convertToFormat(QImage::Format_RGB32)) {
+}
 
 Surface::Surface(QSize size, qint32 backColor) : backColor_(backColor) { resize(size); }
 

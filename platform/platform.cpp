@@ -11,12 +11,12 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPalette>
+#include <QRegion>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QThread>
 #include <QUrl>
 #include <QWidget>
-#include <QRegion>
-#include <QThread>
 #include <QWindow>
 
 #include <cstdio>
@@ -143,17 +143,17 @@ QColor Platform::systemColor(int n) const {
   case 3:  // inactive caption
   case 28: // gradient inactive caption
     return pal.color(QPalette::Inactive, QPalette::Highlight);
-  case 4: // menu
+  case 4:  // menu
   case 15: // button face
   case 30: // menu bar
     return pal.color(QPalette::Button);
   case 5: // window
     return pal.color(QPalette::Base);
-  case 6: // window frame
+  case 6:  // window frame
   case 21: // 3D dark shadow
     return pal.color(QPalette::Shadow);
-  case 7:  // menu text
-  case 8:  // window text
+  case 7: // menu text
+  case 8: // window text
     return pal.color(QPalette::Text);
   case 9:  // caption text
   case 14: // highlighted text

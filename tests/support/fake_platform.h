@@ -65,7 +65,7 @@ public:
   QImage capture; // what captureScreen() returns; a gradient when null
   int captures = 0;
   QPoint cursor{500, 400};
-  QString dir;     // the program's directory; a fresh temporary one by default
+  QString dir; // the program's directory; a fresh temporary one by default
   QStringList helpOpened;
   bool helpResult = true;
   QStringList notices;
