@@ -30,4 +30,24 @@ e2e_wait_exit 10 || fail "SIGTERM did not end the program"
 [ "$(ini_get Section Form_Left)" = "14837" ] || fail "Form_Left is '$(ini_get Section Form_Left)'"
 [ "$(ini_get Section Form_Top)" = "200" ] || fail "Form_Top is '$(ini_get Section Form_Top)'"
 [ "$(ini_get Section Try_Out)" = "False" ] || fail "Try_Out is '$(ini_get Section Try_Out)'"
+
+# Exit from the menu ("終了", the last item) writes the keys as well, over foreign lines.
+printf '; mine\n[Section]\nTry_Out=0\nForm_Left=1000\n[Other]\nk=v\n' >"$INI"
+e2e_start_morvane
+e2e_wait_tray_icon || fail "no tray icon on the second run"
+# While idle in the tray the program does not wake up.
+sleep 0.5
+before=$(awk '/^voluntary_ctxt_switches/ {print $2}' /proc/$MORVANE_PID/status)
+sleep 3
+after=$(awk '/^voluntary_ctxt_switches/ {print $2}' /proc/$MORVANE_PID/status)
+[ $((after - before)) -le 3 ] || fail "woke up $((after - before)) times in 3 idle seconds"
+echo "idle: $((after - before)) wakeups in 3 s, RSS $(awk '/^VmRSS/ {print $2 $3}' /proc/$MORVANE_PID/status)"
+read -r cx cy < <(e2e_tray_center)
+xdotool mousemove "$cx" "$cy" click 3
+sleep 0.4
+xdotool key Up Return
+e2e_wait_exit 10 || fail "the menu's exit did not end the program"
+[ "$(grep -v '^Form_Top' "$INI" | head -c 1000)" = "$(printf '; mine\n[Section]\nTry_Out=False\nForm_Left=1000\n[Other]\nk=v')" ] ||
+  fail "file after exit: $(cat "$INI")"
+[ "$(ini_get Section Form_Top)" = "200" ] || fail "Form_Top after menu exit: $(cat "$INI")"
 pass
