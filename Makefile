@@ -3,7 +3,9 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test bench clean
+.PHONY: all deps build run test bench fuzz clean
+
+FUZZ_SECONDS ?= 60
 
 all: build
 
@@ -24,6 +26,14 @@ test: build
 
 bench: build
 	@bash scripts/bench.sh $(BUILD)
+
+# Runs the settings-file fuzzer from its seed corpus for FUZZ_SECONDS.
+fuzz:
+	@bash scripts/deps.sh --fuzz
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DMORVANE_FUZZ=ON -DMORVANE_BENCH=OFF -DMORVANE_TESTS=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build-fuzz -j $(JOBS) --target fuzz_settings
+	mkdir -p build-fuzz/corpus
+	cd build-fuzz && ./tests/fuzz/fuzz_settings -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 corpus ../tests/fuzz/corpus
 
 clean:
 	rm -rf $(BUILD)

@@ -193,7 +193,8 @@ QByteArray load(const QString &file, bool *ok) {
   QFile f(file);
   if (!f.open(QIODevice::ReadOnly))
     return {};
-  QByteArray data = f.read(ini::maxFileSize + 1);
+  // Read what is there (not maxFileSize: that would allocate the whole limit).
+  QByteArray data = f.read(fi.size() + 1);
   if (data.size() > ini::maxFileSize)
     return {};
   *ok = true;
