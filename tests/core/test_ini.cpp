@@ -47,7 +47,9 @@ TEST(IniFind, FirstOfDuplicateSectionsAndKeysWins) {
 }
 
 TEST(IniFind, EmptyValueQuotesBomAndNul) {
-  const QByteArray f = QByteArray("\xEF\xBB\xBF[S]\nempty=\nq=\"a b\"\nn=ab", 35) + '\0' + "cd\n";
+  QByteArray f = "\xEF\xBB\xBF[S]\nempty=\nq=\"a b\"\nn=ab";
+  f += '\0';
+  f += "cd\n";
   EXPECT_EQ(ini::find(f, "S", "empty"), "");
   EXPECT_FALSE(ini::find(f, "S", "empty").isNull());
   EXPECT_EQ(ini::find(f, "S", "q"), "a b");

@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QFile>
 #include <QMenu>
+#include <QPointer>
 
 #include <gtest/gtest.h>
 
@@ -106,9 +107,14 @@ TEST_F(Tray, HelpOpensThePageBesideTheProgramOrSaysWhereItLooked) {
 }
 
 TEST_F(Tray, ExitWritesTheThreeKeysInOrderAndEnds) {
+  QPointer<FakeTrayIcon> tray = fake.tray();
+  ASSERT_TRUE(tray->added);
+  const int removes = fake.trayRemoves;
   EXPECT_THROW(s->m_Exit_Click(), ProcessEnded);
   EXPECT_EQ(kavrelS(), nullptr);
-  EXPECT_FALSE(fake.tray()->added);
+  // Removed before the window went, and gone with it.
+  EXPECT_TRUE(tray.isNull());
+  EXPECT_EQ(fake.trayRemoves, removes + 1);
   EXPECT_EQ(readIni(), "[Section]\nForm_Left=14837\nForm_Top=200\nTry_Out=False\n");
 }
 

@@ -48,5 +48,6 @@ bool FakePlatform::openHelp(const QString &path) {
 
 TrayIcon *FakePlatform::createTrayIcon(QObject *parent) {
   lastTray = new FakeTrayIcon(parent);
+  lastTray->removeCounter = &trayRemoves;
   return lastTray;
 }

@@ -24,6 +24,8 @@ public:
   void remove() override {
     added = false;
     ++removes;
+    if (removeCounter)
+      ++*removeCounter;
   }
   bool isAdded() const override { return added; }
   QRect geometry() const override { return added ? QRect(1000, 740, 22, 22) : QRect(); }
@@ -33,6 +35,7 @@ public:
   bool added = false;
   int adds = 0;
   int removes = 0;
+  int *removeCounter = nullptr; // outlives the icon
   QString tip;
 };
 
@@ -71,6 +74,7 @@ public:
   QStringList notices;
   std::vector<std::pair<QRect, QRect>> animations;
   std::vector<std::pair<QWidget *, bool>> topMostCalls;
+  int trayRemoves = 0; // every tray icon's removals, kept after the icon is gone
   QColor windowText{0, 0, 0};
   QColor window{255, 255, 255};
 
