@@ -7,6 +7,8 @@
 
 #include <QApplication>
 
+#include <cstdlib>
+
 int Main(int argc, char **argv) {
   // A second copy ends at once and silently, before it touches anything.
   if (!session::acquireSingleInstance())
@@ -27,4 +29,5 @@ int Main(int argc, char **argv) {
 void App_End() {
   Unload_Kavrel_S();
   platform().endProcess(0);
+  std::_Exit(0); // endProcess does not return; this keeps the promise if one ever did
 }

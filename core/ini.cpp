@@ -15,11 +15,18 @@ QByteArray trimmed(const char *b, const char *e) {
     ++b;
   while (e > b && isBlank(e[-1]))
     --e;
-  return QByteArray(b, int(e - b));
+  return QByteArray(b, e - b);
 }
 
+// Names match without regard to ASCII letter case; other bytes must be equal.
+char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 bool sameName(const QByteArray &a, const QByteArray &b) {
-  return a.compare(b, Qt::CaseInsensitive) == 0;
+  if (a.size() != b.size())
+    return false;
+  for (qsizetype i = 0; i < a.size(); ++i)
+    if (asciiLower(a[i]) != asciiLower(b[i]))
+      return false;
+  return true;
 }
 
 // One line of the file: [begin, end) without its line break, and the break's length.
@@ -84,6 +91,17 @@ QByteArray keyOf(const QByteArray &c, const Line &l, qsizetype *eq = nullptr) {
   return k.isNull() ? QByteArray("") : k;
 }
 
+// The value of a key line: trimmed, unquoted, cut at a NUL.
+QByteArray valueOf(const QByteArray &c, const Line &l, qsizetype eq) {
+  QByteArray v = trimmed(c.constData() + eq + 1, c.constData() + l.end);
+  if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+    v = v.mid(1, v.size() - 2);
+  const qsizetype nul = v.indexOf('\0');
+  if (nul >= 0)
+    v.truncate(nul);
+  return v.isNull() ? QByteArray("") : v;
+}
+
 // The name written into the file: no line breaks or NULs can get through.
 QByteArray clean(QByteArray s) {
   for (char &ch : s)
@@ -122,15 +140,41 @@ QByteArray find(const QByteArray &content, const QByteArray &section, const QByt
     const QByteArray k = keyOf(content, l, &eq);
     if (k.isNull() || !sameName(k, key))
       continue;
-    QByteArray v = trimmed(content.constData() + eq + 1, content.constData() + l.end);
-    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
-      v = v.mid(1, v.size() - 2);
-    const qsizetype nul = v.indexOf('\0');
-    if (nul >= 0)
-      v.truncate(nul);
-    return v.isNull() ? QByteArray("") : v;
+    return valueOf(content, l, eq);
   }
   return {};
+}
+
+Profile::Profile(const QByteArray &content) {
+  Lines lines(content);
+  Line l;
+  QHash<QByteArray, QByteArray> *current = nullptr;
+  while (lines.next(l)) {
+    const QByteArray s = sectionOf(content, l);
+    if (!s.isNull()) {
+      // Only the first section of a name counts; later ones are read into nothing.
+      const QByteArray name = s.toLower();
+      current = sections_.contains(name) ? nullptr : &sections_[name];
+      continue;
+    }
+    if (!current)
+      continue;
+    qsizetype eq = 0;
+    const QByteArray k = keyOf(content, l, &eq);
+    if (k.isNull())
+      continue;
+    const QByteArray name = k.toLower();
+    if (!current->contains(name))
+      current->insert(name, valueOf(content, l, eq));
+  }
+}
+
+QByteArray Profile::find(const QByteArray &section, const QByteArray &key) const {
+  const auto s = sections_.constFind(section.toLower());
+  if (s == sections_.constEnd())
+    return {};
+  const auto k = s->constFind(key.toLower());
+  return k == s->constEnd() ? QByteArray() : *k;
 }
 
 QByteArray replace(const QByteArray &content, const QByteArray &sectionIn, const QByteArray &keyIn,

@@ -3,6 +3,7 @@
 // the platform's profile functions do it. Nothing else in the file is touched.
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 
 // Value text of one key, or "" when the file, the section or the key is missing.
@@ -21,6 +22,17 @@ namespace ini {
 QByteArray find(const QByteArray &content, const QByteArray &section, const QByteArray &key);
 QByteArray replace(const QByteArray &content, const QByteArray &section, const QByteArray &key,
                    const QByteArray &value);
+// A file parsed once, for reading many keys; answers exactly as find() does.
+class Profile {
+public:
+  explicit Profile(const QByteArray &content);
+  QByteArray find(const QByteArray &section, const QByteArray &key) const;
+
+private:
+  // Lower-cased section name -> (lower-cased key -> value) of its first occurrence.
+  QHash<QByteArray, QHash<QByteArray, QByteArray>> sections_;
+};
+
 // The file's bytes; *ok is false when it exists but cannot be used as a profile.
 QByteArray load(const QString &file, bool *ok);
 // A found value as Ini_Read returns it.

@@ -85,10 +85,10 @@ void Load_Settings() {
   using namespace settings_text;
   // One read of the file serves every key (a damaged file may be large).
   bool ok = false;
-  const QByteArray content = ini::load(iniPath(), &ok);
+  const ini::Profile profile(ini::load(iniPath(), &ok));
   const QString sec = QStringLiteral("Section");
   auto read = [&](const QString &section, const QString &key) {
-    return ok ? ini::valueText(ini::find(content, section.toUtf8(), key.toUtf8())) : QString();
+    return ok ? ini::valueText(profile.find(section.toUtf8(), key.toUtf8())) : QString();
   };
 
   QString t = read(sec, QStringLiteral("First_Kind"));

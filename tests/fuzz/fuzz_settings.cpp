@@ -79,8 +79,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   for (int n = 1; n <= 9; ++n)
     check(Pen_Width[n] >= -32768 && Pen_Width[n] <= 32767, "width in range");
 
-  // Reading any key of any file is safe.
-  (void)ini::find(content, args[0], args[1]);
+  // Reading any key of any file is safe, and the parsed profile agrees with the scan.
+  check(ini::Profile(content).find(args[0], args[1]) == ini::find(content, args[0], args[1]),
+        "profile and scan agree");
 
   // Writing one key changes that key's line only, and reads back.
   const QByteArray out = ini::replace(content, args[0], args[1], args[2]);
