@@ -149,6 +149,46 @@ void BM_MouseMove_Plain(benchmark::State &state) {
   t.report(state);
 }
 
+// One pathological segment: corner to corner at width 20, just after a
+// snapshot, so every tile it crosses is copied.
+void BM_LongDiagonal_Tiled(benchmark::State &state) {
+  const QSize size = screenFor(state);
+  Surface s(size);
+  s.setPicture(Picture(captureOf(size)));
+  setPen(s);
+  s.setDrawWidth(20);
+  Picture keep;
+  Timings t;
+  bool down = false;
+  for (auto _ : state) {
+    keep = s.image();
+    s.setCurrentPoint(down ? QPointF(0, 0) : QPointF(0, size.height()));
+    const QPointF to = down ? QPointF(size.width(), size.height()) : QPointF(size.width(), 0);
+    down = !down;
+    t.time([&] { s.lineTo(to); });
+  }
+  t.report(state);
+}
+
+void BM_LongDiagonal_Plain(benchmark::State &state) {
+  const QSize size = screenFor(state);
+  Surface pen(QSize(1, 1));
+  setPen(pen);
+  pen.setDrawWidth(20);
+  PlainSurface s(captureOf(size));
+  QImage keep;
+  Timings t;
+  bool down = false;
+  for (auto _ : state) {
+    keep = s.img;
+    const QPointF from = down ? QPointF(0, 0) : QPointF(0, size.height());
+    const QPointF to = down ? QPointF(size.width(), size.height()) : QPointF(size.width(), 0);
+    down = !down;
+    t.time([&] { s.lineTo(pen, from, to); });
+  }
+  t.report(state);
+}
+
 // Record_Snapshot after a 200 px stroke, and the first segment after it,
 // where the plain way pays its whole-image copy.
 void BM_Snapshot_Tiled(benchmark::State &state) {
@@ -412,6 +452,8 @@ void screens(benchmark::internal::Benchmark *b) {
 
 BENCHMARK(BM_MouseMove_Tiled)->Apply(screens)->Iterations(4000);
 BENCHMARK(BM_MouseMove_Plain)->Apply(screens)->Iterations(4000);
+BENCHMARK(BM_LongDiagonal_Tiled)->Apply(screens)->Iterations(50);
+BENCHMARK(BM_LongDiagonal_Plain)->Apply(screens)->Iterations(50);
 BENCHMARK(BM_Snapshot_Tiled)->Apply(screens)->Iterations(300);
 BENCHMARK(BM_Snapshot_Plain)->Apply(screens)->Iterations(300);
 BENCHMARK(BM_UndoClear_Tiled)->Apply(screens)->Iterations(100);

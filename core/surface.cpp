@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -41,6 +42,29 @@ void copyRows(const uchar *src, qsizetype srcBpl, QPoint srcOrigin, uchar *dst, 
   uchar *d = dst + (part.top() - dstOrigin.y()) * dstBpl + (part.left() - dstOrigin.x()) * Bpp;
   for (int y = 0; y < part.height(); ++y, s += srcBpl, d += dstBpl)
     std::memcpy(d, s, size_t(n));
+}
+
+// Whether the segment a-b comes within the rectangle r (Liang-Barsky clip).
+bool segmentMeets(QPointF a, QPointF b, const QRectF &r) {
+  double t0 = 0, t1 = 1;
+  const double dx = b.x() - a.x(), dy = b.y() - a.y();
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {a.x() - r.left(), r.right() - a.x(), a.y() - r.top(), r.bottom() - a.y()};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0)
+        return false;
+      continue;
+    }
+    const double t = q[i] / p[i];
+    if (p[i] < 0)
+      t0 = qMax(t0, t);
+    else
+      t1 = qMin(t1, t);
+    if (t0 > t1)
+      return false;
+  }
+  return true;
 }
 
 void releaseSource(void *info) { delete static_cast<QImage *>(info); }
@@ -236,10 +260,19 @@ QRect Surface::lineTo(QPointF to) {
     return {};
   const qsizetype bpl = qsizetype(box.width()) * Bpp;
   const size_t bytes = size_t(bpl) * size_t(box.height());
-  if (scratch_.size() < bytes)
-    scratch_.resize(bytes);
-  uchar *buf = scratch_.data();
+  if (scratchSize_ < bytes) {
+    scratch_.reset(new uchar[bytes]); // left uninitialised: only gathered pixels are drawn on
+    scratchSize_ = bytes;
+  }
+  uchar *buf = scratch_.get();
+  // A long diagonal's box holds many tiles the pen cannot reach; they are
+  // neither gathered nor compared.
+  const auto reached = [&](const QRect &tr) {
+    return segmentMeets(from, to, QRectF(tr).adjusted(-pad, -pad, pad, pad));
+  };
   forEachTile(size_, box, [&](int i, const QRect &tr) {
+    if (!reached(tr))
+      return;
     const QImage &t = std::as_const(tiles_).at(i);
     copyRows(t.constBits(), t.bytesPerLine(), tr.topLeft(), buf, bpl, box.topLeft(), tr & box);
   });
@@ -252,6 +285,8 @@ QRect Surface::lineTo(QPointF to) {
   }
   // Only tiles whose pixels really changed are detached.
   forEachTile(size_, box, [&](int i, const QRect &tr) {
+    if (!reached(tr))
+      return;
     const QRect part = tr & box;
     const QImage &t = std::as_const(tiles_).at(i);
     const qsizetype n = qsizetype(part.width()) * Bpp;
@@ -268,6 +303,10 @@ QRect Surface::lineTo(QPointF to) {
       std::memcpy(w.scanLine(part.top() - tr.top() + y) + (part.left() - tr.left()) * Bpp, s,
                   size_t(n));
   });
+  if (scratchSize_ > (size_t(1) << 20)) { // a rare long segment: do not keep its megabytes
+    scratch_.reset();
+    scratchSize_ = 0;
+  }
   return box;
 }
 

@@ -14,7 +14,7 @@
 #include <QSize>
 #include <QtGlobal>
 
-#include <vector>
+#include <memory>
 
 class QPainter;
 
@@ -97,6 +97,7 @@ private:
   int drawStyle_ = 0;
   int drawMode_ = CopyPen;
   QPointF current_;
-  QList<QImage> tiles_;        // row by row; see Picture
-  std::vector<uchar> scratch_; // pixels under the segment being drawn
+  QList<QImage> tiles_;              // row by row; see Picture
+  std::shared_ptr<uchar[]> scratch_; // pixels under the segment being drawn
+  size_t scratchSize_ = 0;
 };
