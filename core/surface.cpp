@@ -5,87 +5,113 @@
 #include <QPainter>
 #include <QPen>
 
-#include <cmath>
+#include <cstring>
+#include <utility>
+#include <vector>
 
-QRgb resolveColor(qint32 colorValue) {
-  const quint32 v = static_cast<quint32>(colorValue);
-  if (v & 0x80000000u)
-    return platform().systemColor(int(v & 0xFFu)).rgb();
-  return qRgb(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF));
+namespace {
+
+constexpr int T = Picture::TileSize;
+constexpr int Bpp = 4; // Format_RGB32
+
+int columnsFor(QSize s) { return (s.width() + T - 1) / T; }
+int rowsFor(QSize s) { return (s.height() + T - 1) / T; }
+
+QRect tileRect(QSize s, int col, int row) {
+  return QRect(col * T, row * T, qMin(T, s.width() - col * T), qMin(T, s.height() - row * T));
 }
 
-Picture::Picture(const QImage &image)
-    : image_(image.format() == QImage::Format_RGB32 ? image
-                                                    : image.convertToFormat(QImage::Format_RGB32)) {
-}
-
-Surface::Surface(QSize size, qint32 backColor) : backColor_(backColor) { resize(size); }
-
-void Surface::resize(QSize size) {
-  size = size.expandedTo(QSize(0, 0));
-  if (size == size_ && !image_.isNull())
+// Calls f(index, tileRect) for every tile of a grid of size s that meets r.
+template <typename F> void forEachTile(QSize s, const QRect &r, F f) {
+  const QRect area = r & QRect(QPoint(0, 0), s);
+  if (area.isEmpty())
     return;
-  QImage next(size, QImage::Format_RGB32);
-  next.fill(resolveColor(backColor_));
-  if (!image_.isNull()) {
-    QPainter p(&next);
-    p.setCompositionMode(QPainter::CompositionMode_Source);
-    p.drawImage(0, 0, image_);
+  const int cols = columnsFor(s);
+  for (int row = area.top() / T; row <= area.bottom() / T; ++row)
+    for (int col = area.left() / T; col <= area.right() / T; ++col)
+      f(row * cols + col, tileRect(s, col, row));
+}
+
+// Copies the rectangle part (grid coordinates) from tile src to dst, both
+// given with their top-left corner in grid coordinates.
+void copyRows(const uchar *src, qsizetype srcBpl, QPoint srcOrigin, uchar *dst, qsizetype dstBpl,
+              QPoint dstOrigin, const QRect &part) {
+  const qsizetype n = qsizetype(part.width()) * Bpp;
+  const uchar *s =
+      src + (part.top() - srcOrigin.y()) * srcBpl + (part.left() - srcOrigin.x()) * Bpp;
+  uchar *d = dst + (part.top() - dstOrigin.y()) * dstBpl + (part.left() - dstOrigin.x()) * Bpp;
+  for (int y = 0; y < part.height(); ++y, s += srcBpl, d += dstBpl)
+    std::memcpy(d, s, size_t(n));
+}
+
+// Whether the segment a-b comes within the rectangle r (Liang-Barsky clip).
+bool segmentMeets(QPointF a, QPointF b, const QRectF &r) {
+  double t0 = 0, t1 = 1;
+  const double dx = b.x() - a.x(), dy = b.y() - a.y();
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {a.x() - r.left(), r.right() - a.x(), a.y() - r.top(), r.bottom() - a.y()};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0)
+        return false;
+      continue;
+    }
+    const double t = q[i] / p[i];
+    if (p[i] < 0)
+      t0 = qMax(t0, t);
+    else
+      t1 = qMin(t1, t);
+    if (t0 > t1)
+      return false;
   }
-  size_ = size;
-  image_ = next;
+  return true;
 }
 
-void Surface::setBackColor(qint32 colorValue) { backColor_ = colorValue; }
+void releaseSource(void *info) { delete static_cast<QImage *>(info); }
 
-void Surface::setPicture(const Picture &pic) {
-  if (!pic.isEmpty() && pic.size() == size_) {
-    image_ = pic.image_; // shared until drawn on
-    return;
+// The tiles of a size-s grid holding src at (0, 0) over the colour back.
+// Tiles that src has at the same place and size are shared, not copied, and
+// all background-only tiles of one size share one image.
+QList<QImage> composeTiles(QSize s, QRgb back, const Picture *src) {
+  QList<QImage> out;
+  const int cols = columnsFor(s), rows = rowsFor(s);
+  if (cols <= 0 || rows <= 0)
+    return out;
+  out.reserve(qsizetype(cols) * rows);
+  const QSize srcSize = src ? src->size() : QSize();
+  const int srcCols = columnsFor(srcSize), srcRows = rowsFor(srcSize);
+  std::vector<QImage> fills; // at most four sizes: inner, right, bottom, corner
+  auto fillFor = [&](QSize ts) {
+    for (const QImage &f : fills)
+      if (f.size() == ts)
+        return f;
+    QImage f(ts, QImage::Format_RGB32);
+    f.fill(back);
+    fills.push_back(f);
+    return f;
+  };
+  for (int row = 0; row < rows; ++row) {
+    for (int col = 0; col < cols; ++col) {
+      const QRect tr = tileRect(s, col, row);
+      const bool inSrc = col < srcCols && row < srcRows;
+      if (inSrc && tileRect(srcSize, col, row) == tr) {
+        out.append(src->tiles().at(row * srcCols + col));
+        continue;
+      }
+      QImage tile = fillFor(tr.size());
+      if (inSrc) {
+        const QRect part = tr & tileRect(srcSize, col, row);
+        const QImage &from = src->tiles().at(row * srcCols + col);
+        copyRows(from.constBits(), from.bytesPerLine(), tileRect(srcSize, col, row).topLeft(),
+                 tile.bits(), tile.bytesPerLine(), tr.topLeft(), part);
+      }
+      out.append(tile);
+    }
   }
-  QImage next(size_, QImage::Format_RGB32);
-  next.fill(resolveColor(backColor_));
-  if (!pic.isEmpty()) {
-    QPainter p(&next);
-    p.setCompositionMode(QPainter::CompositionMode_Source);
-    p.drawImage(0, 0, pic.image_);
-  }
-  image_ = next;
+  return out;
 }
 
-Picture Surface::image() const {
-  Picture p;
-  p.image_ = image_;
-  return p;
-}
-
-bool Surface::setForeColor(qint32 colorValue) {
-  foreColor_ = colorValue;
-  return true;
-}
-
-bool Surface::setDrawWidth(int w) {
-  if (w < 1 || w > 32767)
-    return false;
-  drawWidth_ = w;
-  return true;
-}
-
-bool Surface::setDrawStyle(int s) {
-  if (s < 0 || s > 6)
-    return false;
-  drawStyle_ = s;
-  return true;
-}
-
-bool Surface::setDrawMode(int m) {
-  if (m < 1 || m > 16)
-    return false;
-  drawMode_ = m;
-  return true;
-}
-
-static QPen penFor(QRgb color, int width, int style) {
+QPen penFor(QRgb color, int width, int style) {
   QPen pen{QColor(color)};
   pen.setWidth(width);
   if (width > 1) {
@@ -117,23 +143,176 @@ static QPen penFor(QRgb color, int width, int style) {
   return pen;
 }
 
-QRect Surface::lineTo(QPointF to) {
-  const QPointF from = current_;
-  current_ = to;
-  if (drawStyle_ == 5 || image_.isNull())
-    return {};
-  QPainter p(&image_);
+} // namespace
+
+QRgb resolveColor(qint32 colorValue) {
+  const quint32 v = static_cast<quint32>(colorValue);
+  if (v & 0x80000000u)
+    return platform().systemColor(int(v & 0xFFu)).rgb();
+  return qRgb(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF));
+}
+
+Picture::Picture(const QImage &image) {
+  if (image.isNull())
+    return;
+  const QImage src =
+      image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32);
+  size_ = src.size();
+  const int cols = columnsFor(size_), rows = rowsFor(size_);
+  tiles_.reserve(qsizetype(cols) * rows);
+  for (int row = 0; row < rows; ++row) {
+    for (int col = 0; col < cols; ++col) {
+      const QRect tr = tileRect(size_, col, row);
+      // A read-only view: drawing on it makes a private copy of that tile only.
+      tiles_.append(QImage(src.constScanLine(tr.top()) + qsizetype(tr.left()) * Bpp, tr.width(),
+                           tr.height(), src.bytesPerLine(), QImage::Format_RGB32, releaseSource,
+                           new QImage(src)));
+    }
+  }
+}
+
+QImage Picture::toImage() const {
+  if (tiles_.isEmpty())
+    return QImage();
+  QImage out(size_, QImage::Format_RGB32);
+  forEachTile(size_, QRect(QPoint(0, 0), size_), [&](int i, const QRect &tr) {
+    const QImage &t = tiles_.at(i);
+    copyRows(t.constBits(), t.bytesPerLine(), tr.topLeft(), out.bits(), out.bytesPerLine(),
+             QPoint(0, 0), tr);
+  });
+  return out;
+}
+
+Surface::Surface(QSize size, qint32 backColor) : backColor_(backColor) { resize(size); }
+
+void Surface::resize(QSize size) {
+  size = size.expandedTo(QSize(0, 0));
+  if (size == size_ && !tiles_.isEmpty())
+    return;
+  Picture old = image();
+  tiles_ = composeTiles(size, resolveColor(backColor_), &old);
+  size_ = size;
+}
+
+void Surface::setBackColor(qint32 colorValue) { backColor_ = colorValue; }
+
+void Surface::setPicture(const Picture &pic) {
+  if (!pic.isEmpty() && pic.size() == size_) {
+    tiles_ = pic.tiles_; // shared until drawn on
+    return;
+  }
+  tiles_ = composeTiles(size_, resolveColor(backColor_), pic.isEmpty() ? nullptr : &pic);
+}
+
+Picture Surface::image() const {
+  Picture p;
+  p.size_ = size_;
+  p.tiles_ = tiles_;
+  return p;
+}
+
+bool Surface::setForeColor(qint32 colorValue) {
+  foreColor_ = colorValue;
+  return true;
+}
+
+bool Surface::setDrawWidth(int w) {
+  if (w < 1 || w > 32767)
+    return false;
+  drawWidth_ = w;
+  return true;
+}
+
+bool Surface::setDrawStyle(int s) {
+  if (s < 0 || s > 6)
+    return false;
+  drawStyle_ = s;
+  return true;
+}
+
+bool Surface::setDrawMode(int m) {
+  if (m < 1 || m > 16)
+    return false;
+  drawMode_ = m;
+  return true;
+}
+
+void Surface::preparePainter(QPainter &p) const {
   p.setRenderHint(QPainter::Antialiasing, false);
   if (drawMode_ == MaskPen)
     p.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
   p.setPen(penFor(resolveColor(foreColor_), drawWidth_, drawStyle_));
-  p.drawLine(from, to);
-  p.end();
+}
+
+QRect Surface::lineTo(QPointF to) {
+  const QPointF from = current_;
+  current_ = to;
+  if (drawStyle_ == 5 || tiles_.isEmpty())
+    return {};
+  // The segment is drawn into a scratch copy of the pixels around it and the
+  // changed rows go back into their tiles. The scratch edges lie at least two
+  // pixels away from the line except where they are the screen's own edges,
+  // so the rasteriser clips exactly as it would on one whole-screen image.
   const int pad = drawWidth_ / 2 + 2;
-  return QRectF(from, to).normalized().toAlignedRect().adjusted(-pad, -pad, pad, pad) &
-         QRect(QPoint(0, 0), size_);
+  const QRect box = QRectF(from, to).normalized().toAlignedRect().adjusted(-pad, -pad, pad, pad) &
+                    QRect(QPoint(0, 0), size_);
+  if (box.isEmpty())
+    return {};
+  const qsizetype bpl = qsizetype(box.width()) * Bpp;
+  const size_t bytes = size_t(bpl) * size_t(box.height());
+  if (scratchSize_ < bytes) {
+    scratch_.reset(new uchar[bytes]); // left uninitialised: only gathered pixels are drawn on
+    scratchSize_ = bytes;
+  }
+  uchar *buf = scratch_.get();
+  // A long diagonal's box holds many tiles the pen cannot reach; they are
+  // neither gathered nor compared.
+  const auto reached = [&](const QRect &tr) {
+    return segmentMeets(from, to, QRectF(tr).adjusted(-pad, -pad, pad, pad));
+  };
+  forEachTile(size_, box, [&](int i, const QRect &tr) {
+    if (!reached(tr))
+      return;
+    const QImage &t = std::as_const(tiles_).at(i);
+    copyRows(t.constBits(), t.bytesPerLine(), tr.topLeft(), buf, bpl, box.topLeft(), tr & box);
+  });
+  {
+    QImage scratch(buf, box.width(), box.height(), bpl, QImage::Format_RGB32);
+    QPainter p(&scratch);
+    p.translate(-box.left(), -box.top());
+    preparePainter(p);
+    p.drawLine(from, to);
+  }
+  // Only tiles whose pixels really changed are detached.
+  forEachTile(size_, box, [&](int i, const QRect &tr) {
+    if (!reached(tr))
+      return;
+    const QRect part = tr & box;
+    const QImage &t = std::as_const(tiles_).at(i);
+    const qsizetype n = qsizetype(part.width()) * Bpp;
+    const uchar *s = buf + (part.top() - box.top()) * bpl + (part.left() - box.left()) * Bpp;
+    int y = 0;
+    for (; y < part.height(); ++y, s += bpl)
+      if (std::memcmp(t.constScanLine(part.top() - tr.top() + y) + (part.left() - tr.left()) * Bpp,
+                      s, size_t(n)) != 0)
+        break;
+    if (y == part.height())
+      return;
+    QImage &w = tiles_[i];
+    for (; y < part.height(); ++y, s += bpl)
+      std::memcpy(w.scanLine(part.top() - tr.top() + y) + (part.left() - tr.left()) * Bpp, s,
+                  size_t(n));
+  });
+  if (scratchSize_ > (size_t(1) << 20)) { // a rare long segment: do not keep its megabytes
+    scratch_.reset();
+    scratchSize_ = 0;
+  }
+  return box;
 }
 
 void Surface::paint(QPainter &painter, const QRect &rect) const {
-  painter.drawImage(rect.topLeft(), image_, rect);
+  forEachTile(size_, rect, [&](int i, const QRect &tr) {
+    const QRect part = tr & rect;
+    painter.drawImage(part.topLeft(), tiles_.at(i), part.translated(-tr.topLeft()));
+  });
 }

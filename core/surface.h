@@ -2,26 +2,43 @@
 // A picture surface: a persistent back-buffer with a pen and a current point.
 // Pictures taken from it with image() are independent values: later drawing on
 // the surface never changes them, and copying them is cheap.
+//
+// Pixels are held in square tiles that pictures and surfaces share; drawing
+// copies only the tiles whose pixels it changes, so snapshots, undo and
+// clearing cost tile references, not screen copies.
 
 #include <QImage>
+#include <QList>
 #include <QPointF>
 #include <QRect>
 #include <QSize>
 #include <QtGlobal>
 
+#include <memory>
+
 class QPainter;
 
 class Picture {
 public:
+  // Edge of a tile in pixels. Tiles on the right and bottom edges are smaller.
+  static constexpr int TileSize = 128;
+
   Picture() = default; // the empty picture: assigning it leaves only the back colour
+  // Shares the pixels of image (a capture, say) instead of copying them; the
+  // tiles are read-only views that keep image's buffer alive.
   explicit Picture(const QImage &image);
-  bool isEmpty() const { return image_.isNull(); }
-  QSize size() const { return image_.size(); }
-  QImage toImage() const { return image_; }
+  bool isEmpty() const { return tiles_.isEmpty(); }
+  QSize size() const { return size_; }
+  QImage toImage() const;
+
+  // The tiles, row by row, each Format_RGB32 (memory accounting, tests).
+  const QList<QImage> &tiles() const { return tiles_; }
+  int tileColumns() const { return (size_.width() + TileSize - 1) / TileSize; }
 
 private:
   friend class Surface;
-  QImage image_;
+  QSize size_;
+  QList<QImage> tiles_;
 };
 
 // Colour values: 0x00BBGGRR, or 0x80000000 + n for system colour n (resolved when used).
@@ -63,11 +80,14 @@ public:
   // there. Returns the rectangle of pixels that may have changed.
   QRect lineTo(QPointF p);
 
+  // Puts this surface's pen, raster operation and rendering hints on a painter.
+  void preparePainter(QPainter &painter) const;
+
   // Paints the part `rect` of the content at the same place on the painter.
   void paint(QPainter &painter, const QRect &rect) const;
 
   // The content as one image (tests, and the rare whole copies).
-  QImage toImage() const { return image_; }
+  QImage toImage() const { return image().toImage(); }
 
 private:
   QSize size_;
@@ -77,5 +97,7 @@ private:
   int drawStyle_ = 0;
   int drawMode_ = CopyPen;
   QPointF current_;
-  QImage image_;
+  QList<QImage> tiles_;              // row by row; see Picture
+  std::shared_ptr<uchar[]> scratch_; // pixels under the segment being drawn
+  size_t scratchSize_ = 0;
 };
