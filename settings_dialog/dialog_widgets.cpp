@@ -33,9 +33,9 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent *e) { emit mouseUp(e->button()); 
 
 Panel::Panel(QWidget *parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
 
-void Panel::resizeEvent(QResizeEvent *) {
+QImage &Panel::image() {
   if (image_.size() == size())
-    return;
+    return image_;
   QImage next(size(), QImage::Format_RGB32);
   next.fill(Qt::white);
   if (!image_.isNull()) {
@@ -43,11 +43,12 @@ void Panel::resizeEvent(QResizeEvent *) {
     g.drawImage(0, 0, image_);
   }
   image_ = next;
+  return image_;
 }
 
 void Panel::paintEvent(QPaintEvent *e) {
   QPainter g(this);
-  g.drawImage(e->rect(), image_, e->rect());
+  g.drawImage(e->rect(), image(), e->rect());
   if (framed_) {
     const int r = width() - 1, b = height() - 1;
     g.setPen(QColor(150, 160, 170));

@@ -53,13 +53,12 @@ class Panel : public QWidget {
   Q_OBJECT
 public:
   explicit Panel(QWidget *parent);
-  QImage &image() { return image_; }
-  const QImage &image() const { return image_; }
+  // The persistent image, always the panel's size (a hidden panel gets no resize events).
+  QImage &image();
   // A thin sunken edge drawn over the image, as a bordered box has.
   void setFramed(bool on) { framed_ = on; }
 
 protected:
-  void resizeEvent(QResizeEvent *) override;
   void paintEvent(QPaintEvent *e) override;
 
 private:
