@@ -36,7 +36,11 @@ bool acquireSingleInstance() {
   static QLockFile *lock = nullptr;
   if (lock)
     return true;
-  const QString path = QDir::tempPath() + QStringLiteral("/morvane-%1.lock").arg(userName());
+  // The user's private runtime folder when the session has one; else the shared
+  // temporary folder, with the user's name in the lock's name.
+  const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+  const QString dir = !runtime.isEmpty() && QDir(runtime).exists() ? runtime : QDir::tempPath();
+  const QString path = dir + QStringLiteral("/morvane-%1.lock").arg(userName());
   auto *l = new QLockFile(path);
   // A lock left by a crashed instance is taken over at once.
   l->setStaleLockTime(0);

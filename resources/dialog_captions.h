@@ -19,14 +19,18 @@ inline QString colStyle() { return QStringLiteral("種類"); }
 inline QString colToimei() { return QStringLiteral("半透明"); }
 inline QString colImage() { return QStringLiteral("線のｲﾒｰｼﾞ"); }
 inline QString firstPenLabel() { return QStringLiteral("Ｆ１ →"); }
-inline QString penLabel(int n) { return QStringLiteral("F") + QString::number(n) + QStringLiteral(" →"); }
+inline QString penLabel(int n) {
+  return QStringLiteral("F") + QString::number(n) + QStringLiteral(" →");
+}
 inline QString colorButton() { return QStringLiteral("..."); }
 inline QStringList styles() {
   return {QStringLiteral("実線"), QStringLiteral("鎖線"), QStringLiteral("点線"),
           QStringLiteral("一点鎖線"), QStringLiteral("二点鎖線")};
 }
 inline QString upArrow() { return QStringLiteral("↑"); }
-inline QString startNote() { return QStringLiteral("起動時または設定変更後はこのﾁｪｯｸから始まります。"); }
+inline QString startNote() {
+  return QStringLiteral("起動時または設定変更後はこのﾁｪｯｸから始まります。");
+}
 inline QString mouse() { return QStringLiteral("ﾏｳｽ"); }
 inline QString keyboard() { return QStringLiteral("ｷｰﾎﾞｰﾄﾞ"); }
 inline QString drag() { return QStringLiteral("[ ﾄﾞﾗｯｸﾞ ]"); }

@@ -105,12 +105,13 @@ bool PreviewLine::setBorderStyle(int s) {
 }
 
 void PreviewLine::paintEvent(QPaintEvent *) {
-  static const Qt::PenStyle styles[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine,
-                                        Qt::DashDotLine, Qt::DashDotDotLine};
+  static const Qt::PenStyle styles[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine, Qt::DashDotLine,
+                                        Qt::DashDotDotLine};
   QPainter g(this);
   // A wide pen always draws solid; Qt would stretch the dashes instead.
   const Qt::PenStyle ps = width_ > 1 ? Qt::SolidLine : styles[style_ - 1];
   QPen pen(QColor(resolveColor(color_)), width_, ps, width_ > 1 ? Qt::RoundCap : Qt::FlatCap);
   g.setPen(pen);
-  g.drawLine(QPointF(lineMargin, lineMargin + 0.5), QPointF(width() - lineMargin, lineMargin + 0.5));
+  g.drawLine(QPointF(lineMargin, lineMargin + 0.5),
+             QPointF(width() - lineMargin, lineMargin + 0.5));
 }

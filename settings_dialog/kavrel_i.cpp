@@ -248,8 +248,8 @@ void Kavrel_I::buildReference() {
   label(Pic_E, cap::undoBreak(), 72, 160, 73, right);
   for (int i = 0; i < 2; ++i) {
     Opt_Undo[i] = picture(Pic_E, art::radioOff(), QRect(152, 152 + 16 * i, 13, 13));
-    lbl_undo[i] = label<ClickLabel>(Pic_E, i == 0 ? cap::oneDrag() : cap::rightKey(), 172,
-                                    152 + 16 * i);
+    lbl_undo[i] =
+        label<ClickLabel>(Pic_E, i == 0 ? cap::oneDrag() : cap::rightKey(), 172, 152 + 16 * i);
     connect(Opt_Undo[i], &PictureBox::mouseDown, this, [this, i] { Opt_Undo_MouseDown(i); });
     connect(lbl_undo[i], &ClickLabel::mouseDown, this, [this, i] { lbl_undo_MouseDown(i); });
   }

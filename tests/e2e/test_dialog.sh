@@ -6,7 +6,7 @@ source "$(dirname "$0")/lib.sh"
 
 e2e_start_x 1024x768
 e2e_start_morvane
-e2e_wait_tray_icon || fail "no tray icon appeared"
+e2e_wait_tray_icon 20 || fail "no tray icon appeared"
 
 dialog_window() { xdotool search --onlyvisible --name 'の設定' 2>/dev/null | head -n1; }
 
