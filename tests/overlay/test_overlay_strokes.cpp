@@ -131,3 +131,30 @@ TEST_F(OverlayTest, PenKeyInTheMiddleOfADragChangesTheRestOfTheStroke) {
   EXPECT_EQ(at(g->form(), 100, 100), red);
   EXPECT_EQ(at(g->form(), 200, 100), qRgb(255, 255, 0));
 }
+
+namespace {
+// Collects the rectangles the widget is asked to repaint.
+struct PaintSpy : QObject {
+  QRegion painted;
+  bool eventFilter(QObject *, QEvent *e) override {
+    if (e->type() == QEvent::Paint)
+      painted += static_cast<QPaintEvent *>(e)->region();
+    return false;
+  }
+};
+} // namespace
+
+TEST_F(OverlayTest, AMouseMoveRepaintsOnlyItsSegment) {
+  Kavrel_G *g = open();
+  QTest::mousePress(g, Qt::LeftButton, {}, QPoint(100, 100));
+  QCoreApplication::processEvents();
+  PaintSpy spy;
+  g->installEventFilter(&spy);
+  QTest::mouseMove(g, QPoint(130, 110));
+  QTRY_VERIFY(!spy.painted.isEmpty());
+  g->removeEventFilter(&spy);
+  const QRect r = spy.painted.boundingRect();
+  EXPECT_TRUE(r.contains(QRect(QPoint(98, 98), QPoint(132, 112)))) << r.x() << "," << r.y();
+  EXPECT_LT(r.width() * r.height(), 60 * 40);
+  QTest::mouseRelease(g, Qt::LeftButton, {}, QPoint(130, 110));
+}
