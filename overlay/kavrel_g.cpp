@@ -1,17 +1,98 @@
 #include "overlay/kavrel_g.h"
 
+#include "core/app.h"
 #include "core/forms.h"
+#include "core/kavrel_b.h"
+#include "core/screen.h"
+#include "core/window_helpers.h"
+#include "platform/platform.h"
+#include "resident/kavrel_s.h"
+#include "resources/resources.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QRegion>
+
+#include <cmath>
 
 namespace {
 Kavrel_G *instance = nullptr;
+
+// Colour values the toolkit starts its surfaces with.
+constexpr qint32 Silver = 0xC0C0C0;
+constexpr qint32 Red = 0x0000FF;
+constexpr qint32 ButtonFace = static_cast<qint32>(0x8000000F);
+constexpr qint32 WindowBack = static_cast<qint32>(0x80000005);
+constexpr qint32 WindowText = static_cast<qint32>(0x80000008);
+
+double ratioOf(const QWidget *w) {
+  const double r = w ? w->devicePixelRatioF() : 1.0;
+  return r > 0 ? r : 1.0;
 }
+
+// Paints the part of `s` under the logical rectangle `rect` of a widget, one
+// surface pixel per device pixel, and the silver of the window where `s` ends.
+void paintSurface(QPainter &p, const QWidget *w, const Surface &s, const QRect &rect) {
+  const double dpr = ratioOf(w);
+  QRect px = rect;
+  if (dpr != 1.0) {
+    const int l = int(std::floor(rect.left() * dpr));
+    const int t = int(std::floor(rect.top() * dpr));
+    const int r = int(std::ceil((rect.right() + 1) * dpr));
+    const int b = int(std::ceil((rect.bottom() + 1) * dpr));
+    px = QRect(QPoint(l, t), QPoint(r - 1, b - 1));
+    p.scale(1.0 / dpr, 1.0 / dpr);
+  }
+  const QRect inside = px & QRect(QPoint(0, 0), s.size());
+  if (inside != px)
+    p.fillRect(px, QColor(resolveColor(Silver)));
+  if (!inside.isEmpty())
+    s.paint(p, inside);
+}
+
+// A disc `d` pixels across built row by row: Qt's ellipse region is lopsided at this size.
+QRegion discRegion(int d) {
+  QRegion region;
+  const double r = d / 2.0;
+  for (int y = 0; y < d; ++y) {
+    const double dy = y + 0.5 - r;
+    const double half = std::sqrt(std::max(0.0, r * r - dy * dy));
+    const int x0 = qRound(r - half);
+    const int x1 = qRound(r + half);
+    if (x1 > x0)
+      region += QRect(x0, y, x1 - x0, 1);
+  }
+  return region;
+}
+} // namespace
+
+int mouseButtonCode(Qt::MouseButton b) {
+  switch (b) {
+  case Qt::LeftButton:
+    return 1;
+  case Qt::RightButton:
+    return 2;
+  case Qt::MiddleButton:
+    return 4;
+  default:
+    return 0;
+  }
+}
+
+// ---- loading and unloading ------------------------------------------------
 
 void Show_Kavrel_G() {
   if (!instance) {
     instance = new Kavrel_G;
     instance->Form_Load();
   }
-  instance->show();
+  // Full screen covers the taskbar under the window manager and gets every key.
+  instance->showFullScreen();
+  instance->raise();
+  instance->activateWindow();
+  instance->Pic_Color()->setFocus();
+  platform().skipTaskbar(instance); // lost again at every show
 }
 
 Kavrel_G *kavrelG() { return instance; }
@@ -22,9 +103,406 @@ void Unload_Kavrel_G() {
   Kavrel_G *g = instance;
   instance = nullptr;
   g->hide();
-  g->deleteLater();
+  g->deleteLater(); // we may be inside one of its own handlers
 }
 
-Kavrel_G::Kavrel_G() : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint) {}
-Kavrel_G::~Kavrel_G() = default;
-void Kavrel_G::Form_Load() {}
+// ---- the colour dot ---------------------------------------------------------
+
+ColorDot::ColorDot(Kavrel_G *owner) : QWidget(owner), owner_(owner) {
+  setObjectName(QStringLiteral("Pic_Color"));
+  setFocusPolicy(Qt::StrongFocus);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void ColorDot::setBackColor(qint32 colorValue) {
+  backColor_ = colorValue;
+  update();
+}
+
+bool ColorDot::event(QEvent *e) {
+  // Key preview: every key, Tab included, goes to the overlay's handler.
+  if (e->type() == QEvent::KeyPress) {
+    owner_->keyPressEvent(static_cast<QKeyEvent *>(e));
+    return true;
+  }
+  return QWidget::event(e);
+}
+
+void ColorDot::paintEvent(QPaintEvent *) {
+  QPainter p(this);
+  p.fillRect(rect(), QColor(resolveColor(backColor_)));
+}
+
+// The dot swallows the mouse: a press on it starts nothing on the overlay below.
+void ColorDot::mousePressEvent(QMouseEvent *e) { e->accept(); }
+void ColorDot::mouseReleaseEvent(QMouseEvent *e) { e->accept(); }
+void ColorDot::mouseMoveEvent(QMouseEvent *e) { e->accept(); }
+void ColorDot::mouseDoubleClickEvent(QMouseEvent *e) { e->accept(); }
+
+// ---- the plain board --------------------------------------------------------
+
+MujiBoard::MujiBoard(Kavrel_G *owner)
+    : QWidget(owner), surface(QSize(), WindowBack), owner_(owner) {
+  setObjectName(QStringLiteral("Pic_Muji"));
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setAttribute(Qt::WA_StaticContents);
+  setFocusPolicy(Qt::NoFocus);
+  setCursor(resources::penHandCursor());
+  surface.setForeColor(WindowText);
+}
+
+void MujiBoard::paintEvent(QPaintEvent *e) {
+  QPainter p(this);
+  paintSurface(p, this, surface, e->rect());
+}
+
+void MujiBoard::mousePressEvent(QMouseEvent *e) {
+  if (!mouseButtonCode(e->button()))
+    return;
+  const QPointF px = owner_->toPixels(this, e->position());
+  owner_->Pic_Muji_MouseDown(mouseButtonCode(e->button()), px.x(), px.y());
+}
+
+void MujiBoard::mouseMoveEvent(QMouseEvent *e) {
+  const QPointF px = owner_->toPixels(this, e->position());
+  owner_->Pic_Muji_MouseMove(mouseButtonCode(e->button()), px.x(), px.y());
+}
+
+void MujiBoard::mouseReleaseEvent(QMouseEvent *e) {
+  if (!mouseButtonCode(e->button()))
+    return;
+  const QPointF px = owner_->toPixels(this, e->position());
+  owner_->Pic_Muji_MouseUp(mouseButtonCode(e->button()), px.x(), px.y());
+}
+
+// ---- the overlay ------------------------------------------------------------
+
+Kavrel_G::Kavrel_G()
+    : QWidget(nullptr, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool),
+      form_(QSize(), Silver), display_(QSize(), ButtonFace), picSave_(QSize(), ButtonFace) {
+  setObjectName(QStringLiteral("Kavrel_G"));
+  setWindowTitle(QStringLiteral("Morvane"));
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setAttribute(Qt::WA_NoSystemBackground);
+  setAttribute(Qt::WA_StaticContents);
+  setFocusPolicy(Qt::NoFocus);
+  setCursor(resources::pointingHandCursor());
+  form_.setForeColor(Red);
+  for (Surface &s : picDmy_)
+    s.setBackColor(ButtonFace);
+  muji_ = new MujiBoard(this);
+  muji_->hide();
+  dot_ = new ColorDot(this); // created last, so it lies above the board
+}
+
+Kavrel_G::~Kavrel_G() {
+  if (instance == this)
+    instance = nullptr;
+}
+
+void Kavrel_G::Form_Load() {
+  // 1. The window covers the screen.
+  const double dpr = platform().devicePixelRatio() > 0 ? platform().devicePixelRatio() : 1.0;
+  const QSize px = platform().screenPixels();
+  setGeometry(0, 0, qRound(px.width() / dpr), qRound(px.height() / dpr));
+  // 2. Screen size in pixels, from twips as the rest of the program counts.
+  scrWidth_ = Screen::Width() / Screen::TwipsPerPixelX();
+  scrHeight_ = Screen::Height() / Screen::TwipsPerPixelY();
+  const QSize scr(qRound(scrWidth_), qRound(scrHeight_));
+  form_.resize(scr);
+  // 3.
+  display_.resize(scr);
+  picSave_.resize(scr);
+  // 4.
+  breakSaved_ = 0;
+  // 5.
+  for (int i = 1; i <= 6; ++i) {
+    picDmy_[i].resize(scr);
+    Undo_Valid[i] = false;
+  }
+  // 6.
+  muji_->surface.resize(scr);
+  muji_->setGeometry(rect());
+  // 7. One copy of the whole screen, taken before the window is ever shown.
+  const QImage shot = platform().captureScreen();
+  if (!shot.isNull())
+    display_.setPicture(Picture(shot));
+  // 8. Seed the ring with the clean capture.
+  picDmy_[1].setPicture(display_.image());
+  Undo_Pos = 1;
+  Undo_Valid[1] = true;
+  // 9.
+  form_.setPicture(display_.image());
+  // 10.
+  Apply_Pen(form_);
+  // 11. The dot: 195 twips square, clipped to a disc 12 pixels across.
+  const double tx = Screen::TwipsPerPixelX() > 0 ? Screen::TwipsPerPixelX() : 15.0;
+  const double ty = Screen::TwipsPerPixelY() > 0 ? Screen::TwipsPerPixelY() : 15.0;
+  dot_->setGeometry(0, 0, qMax(1, qRound(195.0 / tx / dpr)), qMax(1, qRound(195.0 / ty / dpr)));
+  dot_->setMask(discRegion(qMax(1, qRound(12.0 / dpr))));
+  // 12. No input method composes keys on the dot.
+  dot_->setAttribute(Qt::WA_InputMethodEnabled, false);
+  // 13.
+  mujiMode_ = 0;
+  // 14.
+  Set_TopMost(this, true);
+}
+
+void Kavrel_G::Apply_Pen(Surface &surface) {
+  const int n = Pen_No;
+  // A refused value keeps the surface's previous one; a pen number that cannot
+  // index the table applies nothing, and the dot shows the surface's colour.
+  if (penIndexOk(n)) {
+    surface.setForeColor(Pen_Color[n]);
+    surface.setDrawWidth(Pen_Width[n]);
+    surface.setDrawStyle(Pen_Style[n] - 1);
+    surface.setDrawMode(Pen_Toimei[n] == 1 ? Surface::MaskPen : Surface::CopyPen);
+  }
+  dot_->setBackColor(surface.foreColor());
+}
+
+void Kavrel_G::Record_Snapshot() {
+  int pos = Undo_Pos + 1;
+  if (pos > 6 || pos < 1)
+    pos = 1;
+  Undo_Pos = qint16(pos);
+  Undo_Valid[pos] = true;
+  picDmy_[pos].setPicture(form_.image());
+}
+
+void Kavrel_G::Step_Back() {
+  const int p = Undo_Pos;
+  if (p < 1 || p > 6)
+    return;
+  if (Undo_Mode == 0) {
+    // The newest slot is what is on screen: go to the one before it.
+    const int q = p == 1 ? 6 : p - 1;
+    if (!Undo_Valid[q])
+      return;
+    Undo_Valid[p] = false;
+    Undo_Pos = qint16(q);
+    showPicture(picDmy_[q].image());
+  } else {
+    // The newest slot is the last break: go back to it first.
+    if (!Undo_Valid[p])
+      return;
+    Undo_Valid[p] = false;
+    Undo_Pos = qint16(p == 1 ? 6 : p - 1);
+    showPicture(picDmy_[p].image());
+  }
+}
+
+void Kavrel_G::Return_To_Resident() {
+  if (Try_Out)
+    Show_Kavrel_T();
+  else
+    Tray_Icon_Add();
+  Unload_Kavrel_G();
+}
+
+void Kavrel_G::showPicture(const Picture &p) {
+  form_.setPicture(p);
+  update();
+}
+
+void Kavrel_G::clearStrokes() {
+  showPicture(display_.image());
+  for (int i = 1; i <= 6; ++i)
+    Undo_Valid[i] = false;
+}
+
+void Kavrel_G::clearAll() {
+  showPicture(display_.image());
+  Undo_Pos = 0;
+  for (int i = 1; i <= 6; ++i)
+    Undo_Valid[i] = false;
+}
+
+void Kavrel_G::keyboardBreak() {
+  Record_Snapshot();
+  picSave_.setPicture(form_.image());
+  breakSaved_ = -1;
+}
+
+void Kavrel_G::clearBoard() {
+  muji_->surface.setPicture(Picture());
+  muji_->update();
+}
+
+void Kavrel_G::mujiOn() {
+  mujiMode_ = 1;
+  Apply_Pen(muji_->surface);
+  clearBoard();
+  muji_->show();
+  dot_->raise();
+}
+
+void Kavrel_G::mujiOff() {
+  mujiMode_ = 0;
+  muji_->hide();
+}
+
+// ---- keys -----------------------------------------------------------------
+
+void Kavrel_G::Form_KeyDown(int keyCode) {
+  const bool boardOff = mujiMode_ == 0;
+  if (keyCode == 27) {
+    Unload_Kavrel_G();
+    App_End();
+  } else if (keyCode == 32) {
+    Return_To_Resident();
+  } else if (keyCode == 37) {
+    if (boardOff)
+      Step_Back();
+  } else if (keyCode == 38) {
+    if (boardOff && breakSaved_)
+      showPicture(display_.image());
+  } else if (keyCode == 39) {
+    if (boardOff && Undo_Mode == 1)
+      keyboardBreak();
+  } else if (keyCode == 40) {
+    if (boardOff && breakSaved_)
+      showPicture(picSave_.image());
+  } else if (keyCode == 46) {
+    if (boardOff)
+      clearAll();
+    else
+      clearBoard();
+  } else if (keyCode >= 112 && keyCode <= 120) {
+    Pen_No = qint16(keyCode - 111);
+    if (boardOff)
+      Apply_Pen(form_);
+    else
+      Apply_Pen(muji_->surface);
+  } else if (keyCode == 121) {
+    mujiOn();
+  } else if (keyCode == 122) {
+    mujiOff();
+  }
+}
+
+int Kavrel_G::windowsKeyCode(int qtKey) {
+  if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24)
+    return 112 + (qtKey - Qt::Key_F1);
+  if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9))
+    return qtKey; // the same codes in both
+  switch (qtKey) {
+  case Qt::Key_Escape:
+    return 27;
+  case Qt::Key_Space:
+    return 32;
+  case Qt::Key_Left:
+    return 37;
+  case Qt::Key_Up:
+    return 38;
+  case Qt::Key_Right:
+    return 39;
+  case Qt::Key_Down:
+    return 40;
+  case Qt::Key_Delete:
+    return 46;
+  case Qt::Key_Backspace:
+    return 8;
+  case Qt::Key_Tab:
+  case Qt::Key_Backtab:
+    return 9;
+  case Qt::Key_Return:
+  case Qt::Key_Enter:
+    return 13;
+  case Qt::Key_Insert:
+    return 45;
+  default:
+    return 0;
+  }
+}
+
+void Kavrel_G::keyPressEvent(QKeyEvent *e) {
+  e->accept();
+  // Auto-repeats run the command again; Shift, Ctrl and Alt change nothing.
+  Form_KeyDown(windowsKeyCode(e->key()));
+}
+
+// ---- mouse ----------------------------------------------------------------
+
+QPointF Kavrel_G::toPixels(const QWidget *w, QPointF logical) const {
+  const double dpr = ratioOf(w);
+  return QPointF(qRound(logical.x() * dpr), qRound(logical.y() * dpr));
+}
+
+QRect Kavrel_G::toLogical(const QWidget *w, const QRect &pixels) const {
+  const double dpr = ratioOf(w);
+  if (dpr == 1.0 || pixels.isEmpty())
+    return pixels;
+  const int l = int(std::floor(pixels.left() / dpr));
+  const int t = int(std::floor(pixels.top() / dpr));
+  const int r = int(std::ceil((pixels.right() + 1) / dpr));
+  const int b = int(std::ceil((pixels.bottom() + 1) / dpr));
+  return QRect(QPoint(l, t), QPoint(r - 1, b - 1));
+}
+
+void Kavrel_G::Form_MouseDown(int button, double x, double y) {
+  if (button == 1) {
+    penDown_ = -1;
+    form_.setCurrentPoint(QPointF(x, y)); // nothing drawn: a click leaves no mark
+  } else {
+    clearStrokes(); // Undo_Pos and Pen_Down stay as they are
+  }
+}
+
+void Kavrel_G::Form_MouseMove(int, double x, double y) {
+  if (!penDown_)
+    return;
+  update(toLogical(this, form_.lineTo(QPointF(x, y))));
+}
+
+void Kavrel_G::Form_MouseUp(int, double, double) {
+  penDown_ = 0;
+  if (Undo_Mode != 0)
+    return;
+  Record_Snapshot();
+}
+
+void Kavrel_G::Pic_Muji_MouseDown(int button, double x, double y) {
+  if (button == 1) {
+    penDown_ = -1;
+    muji_->surface.setCurrentPoint(QPointF(x, y));
+  } else {
+    clearBoard();
+  }
+}
+
+void Kavrel_G::Pic_Muji_MouseMove(int, double x, double y) {
+  if (!penDown_)
+    return;
+  muji_->update(toLogical(muji_, muji_->surface.lineTo(QPointF(x, y))));
+}
+
+void Kavrel_G::Pic_Muji_MouseUp(int, double, double) { penDown_ = 0; }
+
+void Kavrel_G::paintEvent(QPaintEvent *e) {
+  QPainter p(this);
+  paintSurface(p, this, form_, e->rect());
+}
+
+void Kavrel_G::resizeEvent(QResizeEvent *) { muji_->setGeometry(rect()); }
+
+void Kavrel_G::mousePressEvent(QMouseEvent *e) {
+  const int b = mouseButtonCode(e->button());
+  if (!b)
+    return;
+  const QPointF px = toPixels(this, e->position());
+  Form_MouseDown(b, px.x(), px.y());
+}
+
+void Kavrel_G::mouseMoveEvent(QMouseEvent *e) {
+  const QPointF px = toPixels(this, e->position());
+  Form_MouseMove(mouseButtonCode(e->button()), px.x(), px.y());
+}
+
+void Kavrel_G::mouseReleaseEvent(QMouseEvent *e) {
+  const int b = mouseButtonCode(e->button());
+  if (!b)
+    return;
+  const QPointF px = toPixels(this, e->position());
+  Form_MouseUp(b, px.x(), px.y());
+}

@@ -1,12 +1,129 @@
 #pragma once
 // The drawing overlay: a full-screen window over a frozen picture of the screen.
+// Its content, the clean capture, the last keyboard break and the six undo slots
+// are picture surfaces (images); only the board and the colour dot are child widgets.
+
+#include "core/surface.h"
 
 #include <QWidget>
+
+class Kavrel_G;
+
+// The colour dot in the top-left corner: round, the current pen's colour, and the
+// holder of the keyboard focus. It takes mouse presses and does nothing with them.
+class ColorDot : public QWidget {
+  Q_OBJECT
+public:
+  explicit ColorDot(Kavrel_G *owner);
+  qint32 backColor() const { return backColor_; }
+  void setBackColor(qint32 colorValue);
+
+protected:
+  bool event(QEvent *e) override;
+  void paintEvent(QPaintEvent *e) override;
+  void mousePressEvent(QMouseEvent *e) override;
+  void mouseReleaseEvent(QMouseEvent *e) override;
+  void mouseMoveEvent(QMouseEvent *e) override;
+  void mouseDoubleClickEvent(QMouseEvent *e) override;
+
+private:
+  Kavrel_G *owner_;
+  qint32 backColor_ = 0;
+};
+
+// The plain board: a widget that shows its own surface and passes its mouse
+// events to the overlay's board handlers.
+class MujiBoard : public QWidget {
+  Q_OBJECT
+public:
+  explicit MujiBoard(Kavrel_G *owner);
+  Surface surface;
+
+protected:
+  void paintEvent(QPaintEvent *e) override;
+  void mousePressEvent(QMouseEvent *e) override;
+  void mouseMoveEvent(QMouseEvent *e) override;
+  void mouseReleaseEvent(QMouseEvent *e) override;
+
+private:
+  Kavrel_G *owner_;
+};
 
 class Kavrel_G : public QWidget {
   Q_OBJECT
 public:
   Kavrel_G();
   ~Kavrel_G() override;
+
   void Form_Load();
+
+  // Mouse handlers: button 1 left, 2 right, 4 middle; x, y in screen pixels.
+  void Form_MouseDown(int button, double x, double y);
+  void Form_MouseMove(int button, double x, double y);
+  void Form_MouseUp(int button, double x, double y);
+  void Pic_Muji_MouseDown(int button, double x, double y);
+  void Pic_Muji_MouseMove(int button, double x, double y);
+  void Pic_Muji_MouseUp(int button, double x, double y);
+
+  // One key press as a Windows virtual-key code; the shift state does not matter.
+  void Form_KeyDown(int keyCode);
+
+  void Apply_Pen(Surface &surface);
+  void Record_Snapshot();
+  void Step_Back();
+  void Return_To_Resident();
+
+  // The overlay's content and its hidden pictures.
+  Surface &form() { return form_; }
+  const Surface &Display() const { return display_; }
+  const Surface &Pic_Save() const { return picSave_; }
+  const Surface &Pic_Dmy(int i) const { return picDmy_[i]; }
+  MujiBoard *Pic_Muji() const { return muji_; }
+  ColorDot *Pic_Color() const { return dot_; }
+
+  float Scr_Width() const { return scrWidth_; }
+  float Scr_Height() const { return scrHeight_; }
+  bool Pen_Down() const { return penDown_ != 0; }
+  int Muji_Mode() const { return mujiMode_; }
+  bool Break_Saved() const { return breakSaved_ != 0; }
+
+  // Qt key to the Windows key code Form_KeyDown expects; 0 for keys it has no use for.
+  static int windowsKeyCode(int qtKey);
+  // A widget position (logical) to a surface pixel, and a surface rectangle back.
+  QPointF toPixels(const QWidget *w, QPointF logical) const;
+  QRect toLogical(const QWidget *w, const QRect &pixels) const;
+
+protected:
+  void paintEvent(QPaintEvent *e) override;
+  void resizeEvent(QResizeEvent *e) override;
+  void mousePressEvent(QMouseEvent *e) override;
+  void mouseMoveEvent(QMouseEvent *e) override;
+  void mouseReleaseEvent(QMouseEvent *e) override;
+  void keyPressEvent(QKeyEvent *e) override;
+
+private:
+  friend class ColorDot;              // the dot hands its keys to the overlay (key preview)
+  void showPicture(const Picture &p); // the overlay's Picture, then a full repaint
+  void clearStrokes();                // right or middle press
+  void clearAll();                    // Delete with the board off
+  void keyboardBreak();
+  void mujiOn();
+  void mujiOff();
+  void clearBoard();
+
+  Surface form_;
+  Surface display_;
+  Surface picSave_;
+  Surface picDmy_[7]; // 1..6 used
+  MujiBoard *muji_ = nullptr;
+  ColorDot *dot_ = nullptr;
+
+  float scrWidth_ = 0;
+  float scrHeight_ = 0;
+  qint16 penDown_ = 0;
+  qint16 mujiMode_ = 0;
+  qint16 breakSaved_ = 0;
 };
+
+// Mouse button of an event as the handlers count them (1, 2, 4), 0 for others.
+int mouseButtonCode(Qt::MouseButton b);

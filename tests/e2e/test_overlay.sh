@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# The drawing overlay on a real display: a tray press freezes the screen, a drag
+# leaves pen pixels, keys undo, change pens and show the board; Space goes back
+# to the tray and Esc ends the program. Screen size and dpi may be given.
+source "$(dirname "$0")/lib.sh"
+
+SIZE=${1:-1024x768}
+DPI=${2:-96}
+W=${SIZE%x*}
+H=${SIZE#*x}
+e2e_start_x "$SIZE" "$DPI"
+# The tray takes a moment after icewm's frame appears; an icon added before it is lost.
+tray_owned() {
+  python3 - <<'PY'
+import ctypes, sys
+x = ctypes.cdll.LoadLibrary("libX11.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+x.XInternAtom.restype = ctypes.c_ulong
+x.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+x.XGetSelectionOwner.restype = ctypes.c_ulong
+d = x.XOpenDisplay(None)
+sys.exit(0 if d and x.XGetSelectionOwner(d, x.XInternAtom(d, b"_NET_SYSTEM_TRAY_S0", 0)) else 1)
+PY
+}
+wait_for 10 tray_owned || fail "icewm's tray has no owner"
+e2e_start_morvane ${MORVANE_ENV:-}
+if ! e2e_wait_tray_icon 10; then
+  # On a busy machine the icon is now and then never embedded: one fresh start.
+  kill "$MORVANE_PID" 2>/dev/null
+  e2e_wait_exit 5
+  e2e_start_morvane ${MORVANE_ENV:-}
+  e2e_wait_tray_icon 15 || fail "no tray icon appeared"
+fi
+
+# The visible window as large as the screen.
+overlay_window() {
+  local w
+  for w in $(xdotool search --onlyvisible --classname morvane 2>/dev/null); do
+    eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)" || continue
+    if [ "$WIDTH" = "$W" ] && [ "$HEIGHT" = "$H" ] && [ "$X" = 0 ] && [ "$Y" = 0 ]; then
+      echo "$w"
+      return 0
+    fi
+  done
+  return 1
+}
+pixel_is() { # x y "r g b" what
+  local got
+  got=$(e2e_pixel "$1" "$2")
+  [ "$got" = "$3" ] || fail "$4: pixel ($1, $2) is '$got', expected '$3'"
+}
+# Blanks a rectangle "x0,y0 x1,y1" of a screenshot so that comparisons skip it.
+blank() { /usr/bin/convert "$1" -fill black -draw "rectangle $2" "$1"; }
+# A left drag through the given points "x,y ...": one motion event per point
+# (pauses keep the toolkit from folding the motions into one).
+drag() {
+  local p=$1
+  shift
+  xdotool mousemove "${p%,*}" "${p#*,}" mousedown 1
+  for p in "$@"; do
+    sleep 0.05
+    xdotool mousemove "${p%,*}" "${p#*,}"
+  done
+  sleep 0.05
+  xdotool mouseup 1
+  sleep 0.3
+}
+
+open_overlay() {
+  read -r cx cy < <(e2e_tray_center) || fail "no tray icon to press"
+  eval "$(xdotool getwindowgeometry --shell "$(e2e_tray_window)")"
+  ICON="$((X - 2)),$((Y - 2)) $((X + WIDTH + 2)),$((Y + HEIGHT + 2))"
+  xdotool mousemove "$cx" "$cy" mousedown 1
+  wait_for 5 overlay_window || fail "the tray press opened no full-screen overlay"
+  xdotool mouseup 1
+  sleep 0.4
+}
+
+DESK="90 122 154" # #5a7a9a
+xdotool mousemove $((W / 2)) $((H / 3))
+sleep 0.3
+before=$(e2e_shot before)
+open_overlay
+e2e_tray_window >/dev/null && fail "the tray icon is still there while drawing"
+after=$(e2e_shot opened)
+# The frozen screen is the desktop as it was, apart from the dot and the vanished icon.
+for f in "$before" "$after"; do
+  blank "$f" "0,0 16,16"
+  blank "$f" "$ICON"
+done
+diff=$(/usr/bin/compare -metric AE "$before" "$after" null: 2>&1)
+[ "$diff" = "0" ] || fail "the frozen screen differs from the desktop in $diff pixels"
+pixel_is 6 6 "0 255 0" "the dot of pen 1"
+pixel_is 20 20 "$DESK" "beside the dot"
+
+# A drag in pen 1 (green, 6 px), then undo.
+drag 200,300 300,300 400,300 400,400
+e2e_shot drawn >/dev/null
+pixel_is 300 300 "0 255 0" "the stroke"
+pixel_is 400 350 "0 255 0" "the stroke's second leg"
+# Under the pointer to the pixel: 6 px wide around row 300, ending round at x 200.
+pixel_is 300 298 "0 255 0" "the stroke's upper half"
+pixel_is 300 302 "0 255 0" "the stroke's lower half"
+pixel_is 300 294 "$DESK" "above the stroke"
+pixel_is 300 306 "$DESK" "below the stroke"
+pixel_is 195 300 "$DESK" "before the stroke's start"
+xdotool key Left
+sleep 0.3
+pixel_is 300 300 "$DESK" "after Left"
+
+# F3: the red highlighter masks the desktop colour; the dot follows.
+xdotool key F3
+drag 200,500 500,500
+pixel_is 6 6 "255 0 0" "the dot of pen 3"
+pixel_is 350 500 "90 0 0" "the highlighter over the desktop"
+
+# F10: the blank board, drawn on in pen 1; F11 shows the overlay unchanged.
+xdotool key F10
+sleep 0.3
+pixel_is 350 500 "255 255 255" "the board"
+xdotool key F1
+drag 600,200 700,200
+e2e_shot board >/dev/null
+pixel_is 650 200 "0 255 0" "a stroke on the board"
+pixel_is 6 6 "0 255 0" "the dot above the board"
+xdotool key F11
+sleep 0.3
+pixel_is 350 500 "90 0 0" "the overlay after F11"
+pixel_is 650 200 "$DESK" "the overlay where the board was drawn on"
+
+# Space: back to the tray.
+xdotool key space
+wait_for 5 bash -c "$(declare -f overlay_window); W=$W H=$H; ! overlay_window" ||
+  fail "Space left the overlay open"
+e2e_wait_tray_icon || fail "Space did not bring the tray icon back"
+e2e_alive || fail "Space ended the program"
+
+# Esc ends the program and writes the three keys.
+open_overlay
+pixel_is 350 500 "$DESK" "a fresh capture after reopening"
+xdotool key Escape
+e2e_wait_exit 10 || fail "Esc did not end the program"
+[ -n "$(ini_get Section Form_Left)" ] || fail "Form_Left not written"
+[ -n "$(ini_get Section Form_Top)" ] || fail "Form_Top not written"
+[ "$(ini_get Section Try_Out)" = "False" ] || fail "Try_Out is '$(ini_get Section Try_Out)'"
+pass "$SIZE at $DPI dpi"
