@@ -92,9 +92,33 @@ void Platform::setTopMost(QWidget *w, bool on) {
     h->setFlag(Qt::WindowStaysOnTopHint, on);
 }
 
+namespace {
+// The window manager takes the hint only from a mapped window, and drops it
+// again on every unmap: send it now and at the window's next exposure.
+class SkipTaskbarOnExpose : public QObject {
+public:
+  explicit SkipTaskbarOnExpose(QWindow *w) : QObject(w) { w->installEventFilter(this); }
+  bool eventFilter(QObject *o, QEvent *e) override {
+    if (e->type() == QEvent::Expose && static_cast<QWindow *>(o)->isExposed()) {
+      x11::setSkipTaskbar(static_cast<QWindow *>(o)->winId());
+      deleteLater();
+    }
+    return false;
+  }
+};
+} // namespace
+
 void Platform::skipTaskbar(QWidget *w) {
-  if (w && x11::available() && w->windowHandle())
+  if (!w || !x11::available())
+    return;
+  w->winId(); // makes sure the native window exists
+  QWindow *h = w->windowHandle();
+  if (!h)
+    return;
+  if (h->isExposed())
     x11::setSkipTaskbar(w->winId());
+  else if (!h->findChild<SkipTaskbarOnExpose *>(QString(), Qt::FindDirectChildrenOnly))
+    new SkipTaskbarOnExpose(h);
 }
 
 void Platform::animateRects(const QRect &from, const QRect &to) {

@@ -34,6 +34,8 @@ open_dialog
 [ $((DX - 147)) -ge -1 ] && [ $((DX - 147)) -le 1 ] || fail "dialog left is $DX"
 [ $((DY - 185)) -ge -1 ] && [ $((DY - 185)) -le 1 ] || fail "dialog top is $DY"
 e2e_shot dialog_open >/dev/null
+# No task bar button for the dialog.
+xprop -id "$DLG" _NET_WM_STATE | grep -q _NET_WM_STATE_SKIP_TASKBAR || fail "dialog is in the task bar"
 
 # While the dialog is open a left press on the tray icon starts nothing.
 read -r cx cy < <(e2e_tray_center)
