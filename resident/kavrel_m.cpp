@@ -1,7 +1,14 @@
 #include "resident/kavrel_m.h"
 
+#include "core/app.h"
 #include "core/forms.h"
+#include "core/kavrel_b.h"
+#include "core/screen.h"
+#include "resident/kavrel_s.h"
+#include "resident/kavrel_t.h"
+#include "resources/captions.h"
 
+#include <QAction>
 #include <QMenu>
 
 namespace {
@@ -21,11 +28,63 @@ void Unload_Kavrel_M() {
     return;
   Kavrel_M *m = instance;
   instance = nullptr;
+  // Its own menu item may be running right now.
   m->deleteLater();
 }
 
 Kavrel_M::Kavrel_M() : QWidget(nullptr, Qt::Tool) {
   popup_ = new QMenu(QStringLiteral("Popup"), this);
+  popup_->setObjectName(QStringLiteral("m_Popup"));
+  auto item = [this](const QString &caption, void (Kavrel_M::*handler)(), const char *name) {
+    QAction *a = popup_->addAction(caption);
+    a->setObjectName(QLatin1String(name));
+    connect(a, &QAction::triggered, this, handler);
+  };
+  item(captions::m_FreeHand(), &Kavrel_M::m_FreeHand_Click, "m_FreeHand");
+  popup_->addSeparator()->setObjectName(QStringLiteral("m_Sep1"));
+  item(captions::m_Set(), &Kavrel_M::m_Set_Click, "m_Set");
+  popup_->addSeparator()->setObjectName(QStringLiteral("m_Sep2"));
+  item(captions::m_Help(), &Kavrel_M::m_Help_Click, "m_Help");
+  popup_->addSeparator()->setObjectName(QStringLiteral("m_Sep3"));
+  item(captions::m_In(), &Kavrel_M::m_In_Click, "m_In");
+  popup_->addSeparator()->setObjectName(QStringLiteral("m_Sep6"));
+  item(captions::m_Exit(), &Kavrel_M::m_Exit_Click, "m_Exit");
 }
 
 Kavrel_M::~Kavrel_M() = default;
+
+void Kavrel_M::m_FreeHand_Click() {
+  Unload_Kavrel_M();
+  Unload_Kavrel_T();
+  Show_Kavrel_G();
+}
+
+void Kavrel_M::m_Set_Click() {
+  Screen::setMousePointer(11);
+  Show_Kavrel_I_Modal();
+}
+
+void Kavrel_M::m_Help_Click() { Show_Help(this); }
+
+void Kavrel_M::m_In_Click() {
+  Tray_Icon_Add();
+  Try_Out = false;
+  if (Kavrel_T *t = kavrelT()) {
+    Form_Left = t->Left();
+    Form_Top = t->Top();
+    const float stepX = (Screen::TwipsPerPixelX() * Tray_X - *Form_Left) / 100.0f;
+    const float stepY = (Screen::TwipsPerPixelY() * Tray_Y - *Form_Top) / 100.0f;
+    for (int i = 0; i < 99; ++i) {
+      t->setLeft(t->Left() + stepX);
+      t->setTop(t->Top() + stepY);
+    }
+  }
+  Unload_Kavrel_M();
+  Unload_Kavrel_T();
+}
+
+void Kavrel_M::m_Exit_Click() {
+  Unload_Kavrel_M();
+  Unload_Kavrel_T();
+  App_End();
+}

@@ -3,12 +3,43 @@
 #include "core/forms.h"
 #include "core/kavrel_b.h"
 #include "core/screen.h"
+#include "core/window_helpers.h"
+#include "platform/platform.h"
+#include "resident/kavrel_m.h"
+#include "resources/resources.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTimer>
+#include <QWindow>
 
 #include <cmath>
 
 namespace {
 Kavrel_T *instance = nullptr;
+
+constexpr QRgb formBack = 0x808080; // the thin strip the face does not cover
+constexpr QRgb faceBack = 0xC0C0C0;
+constexpr int faceSize = 21; // pixels
+constexpr int orgSize = 36;  // source of the scaled icon
+constexpr int scaledSize = 25;
+
+int buttonCode(Qt::MouseButton b) {
+  switch (b) {
+  case Qt::LeftButton:
+    return 1;
+  case Qt::RightButton:
+    return 2;
+  case Qt::MiddleButton:
+    return 4;
+  default:
+    return 0;
+  }
 }
+} // namespace
 
 void Show_Kavrel_T() {
   if (!instance) {
@@ -16,6 +47,8 @@ void Show_Kavrel_T() {
     instance->Form_Load();
   }
   instance->show();
+  // The window manager forgets this on every unmap.
+  platform().skipTaskbar(instance);
 }
 
 Kavrel_T *kavrelT() { return instance; }
@@ -25,28 +58,212 @@ void Unload_Kavrel_T() {
     return;
   Kavrel_T *t = instance;
   instance = nullptr;
+  t->Timer1()->stop();
   t->hide();
+  // It may be unloading from inside one of its own handlers.
   t->deleteLater();
 }
 
+Pic_B_Face::Pic_B_Face(Kavrel_T *form) : QWidget(form), form_(form) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void Pic_B_Face::paintEvent(QPaintEvent *) {
+  QPainter p(this);
+  p.fillRect(rect(), QColor(faceBack));
+  p.drawImage(0, 0, Image);
+}
+
+void Pic_B_Face::mousePressEvent(QMouseEvent *e) {
+  form_->Pic_B_MouseDown(buttonCode(e->button()), e->globalPosition().toPoint());
+}
+
+void Pic_B_Face::mouseMoveEvent(QMouseEvent *e) {
+  form_->Pic_B_MouseMove(e->globalPosition().toPoint());
+}
+
+void Pic_B_Face::mouseReleaseEvent(QMouseEvent *e) {
+  form_->Pic_B_MouseUp(buttonCode(e->button()));
+}
+
+void Pic_B_Face::mouseDoubleClickEvent(QMouseEvent *e) {
+  if (e->button() == Qt::LeftButton)
+    form_->Pic_B_DblClick();
+}
+
 Kavrel_T::Kavrel_T()
-    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus) {}
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus) {
+  setAttribute(Qt::WA_ShowWithoutActivating);
+  setWindowTitle(QStringLiteral("Morvane"));
+  QPalette pal = palette();
+  pal.setColor(QPalette::Window, QColor(formBack));
+  setPalette(pal);
+  setAutoFillBackground(true);
+
+  pic_b_ = new Pic_B_Face(this);
+  pic_b_->resize(faceSize, faceSize);
+
+  timer1_ = new QTimer(this);
+  timer1_->setInterval(100);
+  connect(timer1_, &QTimer::timeout, this, &Kavrel_T::Timer1_Timer);
+
+  popupMenu = [](QMenu *m) { m->exec(QCursor::pos()); };
+}
 
 Kavrel_T::~Kavrel_T() = default;
 
-void Kavrel_T::Form_Load() {
-  setLeft(twipsOr0(Form_Left));
-  setTop(twipsOr0(Form_Top));
-  resize(22, 22);
+int Kavrel_T::toPixelX(float twips) const {
+  return int(std::lround(twips / Screen::TwipsPerPixelX() / platform().devicePixelRatio()));
 }
 
-float Kavrel_T::Left() const { return float(x()) * Screen::TwipsPerPixelX(); }
-float Kavrel_T::Top() const { return float(y()) * Screen::TwipsPerPixelY(); }
-float Kavrel_T::Width() const { return float(width()) * Screen::TwipsPerPixelX(); }
-float Kavrel_T::Height() const { return float(height()) * Screen::TwipsPerPixelY(); }
-void Kavrel_T::setLeft(float twips) {
-  move(int(std::lround(twips / Screen::TwipsPerPixelX())), y());
+int Kavrel_T::toPixelY(float twips) const {
+  return int(std::lround(twips / Screen::TwipsPerPixelY() / platform().devicePixelRatio()));
 }
-void Kavrel_T::setTop(float twips) {
-  move(x(), int(std::lround(twips / Screen::TwipsPerPixelY())));
+
+float Kavrel_T::Left() const {
+  return float(x() * platform().devicePixelRatio()) * Screen::TwipsPerPixelX();
 }
+
+float Kavrel_T::Top() const {
+  return float(y() * platform().devicePixelRatio()) * Screen::TwipsPerPixelY();
+}
+
+void Kavrel_T::setLeft(float twips) { move(toPixelX(twips), y()); }
+
+void Kavrel_T::setTop(float twips) { move(x(), toPixelY(twips)); }
+
+QRegion Kavrel_T::ellipseRegion(int w, int h) {
+  QRegion r;
+  if (w <= 0 || h <= 0)
+    return r;
+  const double a = w / 2.0, b = h / 2.0;
+  for (int row = 0; row < h; ++row) {
+    const double t = (row + 0.5 - b) / b;
+    const double dx = a * std::sqrt(std::max(0.0, 1.0 - t * t));
+    const int left = int(std::lround(a - dx));
+    const int right = w - left; // mirror image, so both sides match
+    if (right > left)
+      r += QRect(left, row, right - left, 1);
+  }
+  return r;
+}
+
+void Kavrel_T::Form_Load() {
+  const float tppX = Screen::TwipsPerPixelX();
+  const float tppY = Screen::TwipsPerPixelY();
+  const double dpr = platform().devicePixelRatio();
+
+  setLeft(twipsOr0(Form_Left));
+  setTop(twipsOr0(Form_Top));
+
+  // A little over 21 pixels each way; the window covers the fraction with a whole pixel.
+  width_ = tppX * 21.0f + 8.0f;
+  height_ = tppY * 21.0f + 8.0f;
+  resize(int(std::ceil(width_ / tppX / dpr - 1e-3)), int(std::ceil(height_ / tppY / dpr - 1e-3)));
+
+  pic_b_->move(0, 0);
+
+  // The program icon sits top-left on a larger source and is shrunk without blending,
+  // so the face shows the crisp hand in its top-left 22 x 22 pixels.
+  pic_org_ = QImage(orgSize, orgSize, QImage::Format_RGB32);
+  pic_org_.fill(QColor(faceBack));
+  {
+    QPainter p(&pic_org_);
+    p.drawPixmap(0, 0, resources::pointingHand());
+  }
+  const QImage scaled =
+      pic_org_.scaled(scaledSize, scaledSize, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+  pic_b_->Image = QImage(faceSize, faceSize, QImage::Format_RGB32);
+  pic_b_->Image.fill(QColor(faceBack));
+  {
+    QPainter p(&pic_b_->Image);
+    p.drawImage(0, 0, scaled);
+  }
+  pic_b_->update();
+
+  const int w = int(std::nearbyint(width_)) / std::max(1, int(std::nearbyint(tppX)));
+  const int h = int(std::nearbyint(height_)) / std::max(1, int(std::nearbyint(tppY)));
+  setMask(ellipseRegion(w + 1, h + 1));
+
+  // A stored position from a larger screen would leave no icon to click at all.
+  const bool whollyOff = Left() >= Screen::Width() || Left() + Width() <= 0 ||
+                         Top() >= Screen::Height() || Top() + Height() <= 0;
+  if (whollyOff) {
+    Keep_On_Screen();
+    Form_Left = Left();
+    Form_Top = Top();
+  }
+
+  // The first tick, not the load, puts the icon into the topmost band.
+  timer1_->start();
+}
+
+void Kavrel_T::Keep_On_Screen() {
+  if (Top() < 0)
+    setTop(0);
+  if (Left() < 0)
+    setLeft(0);
+  if (float(Height() + Top()) > Screen::Height())
+    setTop(Screen::Height() - Height());
+  if (float(Width() + Left()) > Screen::Width())
+    setLeft(Screen::Width() - Width());
+}
+
+void Kavrel_T::Pic_B_MouseDown(int button, const QPoint &globalPos) {
+  if (!Icon_Enabled || button != 1)
+    return;
+  Icon_Drag(globalPos);
+}
+
+void Kavrel_T::Icon_Drag(const QPoint &globalPos) {
+  if (drag_ != Drag::None) // a release the window manager swallowed
+    End_Drag();
+  QWindow *h = windowHandle();
+  if (h && h->startSystemMove()) {
+    drag_ = Drag::System;
+    return;
+  }
+  // No window manager: follow the pointer ourselves.
+  drag_ = Drag::Manual;
+  pressGlobal_ = globalPos;
+  pressWindowPos_ = pos();
+}
+
+void Kavrel_T::Pic_B_MouseMove(const QPoint &globalPos) {
+  if (drag_ == Drag::Manual)
+    move(pressWindowPos_ + (globalPos - pressGlobal_));
+}
+
+void Kavrel_T::End_Drag() {
+  drag_ = Drag::None;
+  Keep_On_Screen();
+  Form_Left = Left();
+  Form_Top = Top();
+}
+
+void Kavrel_T::Pic_B_MouseUp(int button) {
+  // The end of a drag belongs to its press, which already passed the Icon_Enabled test.
+  if (button == 1 && drag_ != Drag::None) {
+    End_Drag();
+    return;
+  }
+  if (!Icon_Enabled || button != 2)
+    return;
+  Kavrel_M *m = Load_Kavrel_M();
+  m->move(int(std::lround(Screen::PixelWidth() / platform().devicePixelRatio())),
+          int(std::lround(Screen::PixelHeight() / platform().devicePixelRatio())));
+  // A chosen item may unload this window; nothing here touches it afterwards.
+  popupMenu(m->m_Popup());
+}
+
+void Kavrel_T::Pic_B_DblClick() {
+  if (!Icon_Enabled)
+    return;
+  hide();
+  // Lets the desktop under the icon repaint before the overlay captures the screen.
+  QCoreApplication::processEvents();
+  Unload_Kavrel_T();
+  Show_Kavrel_G();
+}
+
+void Kavrel_T::Timer1_Timer() { Set_TopMost(this, true); }
