@@ -150,6 +150,13 @@ void Platform::animateRects(const QRect &from, const QRect &to) {
   }
 }
 
+void Platform::showWindowMove() {
+  if (!x11::available())
+    return;
+  x11::flush();
+  QThread::usleep(2000);
+}
+
 QPoint Platform::cursorPos() const { return QCursor::pos(); }
 
 // The classic system colour numbers mapped onto the current Qt palette.

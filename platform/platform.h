@@ -62,6 +62,9 @@ public:
   virtual void setTopMost(QWidget *w, bool on);
   virtual void skipTaskbar(QWidget *w);
   virtual void animateRects(const QRect &from, const QRect &to);
+  // Puts a window move on screen now, at a pace the eye can follow (a slide
+  // step); window systems that move windows synchronously need nothing.
+  virtual void showWindowMove();
 
   virtual QPoint cursorPos() const;
   // System colour number n (0..30) of the current colour scheme.

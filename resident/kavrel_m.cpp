@@ -4,6 +4,7 @@
 #include "core/forms.h"
 #include "core/kavrel_b.h"
 #include "core/screen.h"
+#include "platform/platform.h"
 #include "resident/kavrel_s.h"
 #include "resident/kavrel_t.h"
 #include "resources/captions.h"
@@ -77,6 +78,7 @@ void Kavrel_M::m_In_Click() {
     for (int i = 0; i < 99; ++i) {
       t->setLeft(t->Left() + stepX);
       t->setTop(t->Top() + stepY);
+      platform().showWindowMove(); // let each step be seen
     }
   }
   Unload_Kavrel_M();

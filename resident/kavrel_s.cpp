@@ -134,6 +134,7 @@ void Kavrel_S::m_Out_Click() {
   for (int i = 0; i < 99; ++i) {
     t->setLeft(t->Left() - stepX);
     t->setTop(t->Top() - stepY);
+    platform().showWindowMove(); // let each step be seen
   }
   t->setLeft(twipsOr0(Form_Left));
   t->setTop(twipsOr0(Form_Top));

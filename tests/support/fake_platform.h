@@ -52,6 +52,7 @@ public:
   void setTopMost(QWidget *w, bool on) override;
   void skipTaskbar(QWidget *) override {}
   void animateRects(const QRect &from, const QRect &to) override;
+  void showWindowMove() override { ++windowMovesShown; }
   QPoint cursorPos() const override { return cursor; }
   QColor systemColor(int n) const override;
   bool openHelp(const QString &path) override;
@@ -74,6 +75,7 @@ public:
   QStringList notices;
   std::vector<std::pair<QRect, QRect>> animations;
   std::vector<std::pair<QWidget *, bool>> topMostCalls;
+  int windowMovesShown = 0;
   int trayRemoves = 0; // every tray icon's removals, kept after the icon is gone
   QColor windowText{0, 0, 0};
   QColor window{255, 255, 255};
