@@ -69,6 +69,25 @@ wait_for 5 bash -c "[ -z \"\$(xdotool search --onlyvisible --name 'の設定' 2>
 [ "$(ini_get F2 DrawMode2)" = 1 ] || fail "DrawMode2 is '$(ini_get F2 DrawMode2)'"
 e2e_alive || fail "saving ended the program"
 
+# The overlay draws with what was saved: start pen F5 (white), and F3 now opaque.
+e2e_wait_tray_icon || fail "no tray icon after saving"
+read -r cx cy < <(e2e_tray_center)
+xdotool mousemove "$cx" "$cy" click 1
+sleep 0.6
+stroke() { # y: a horizontal drag across the middle of the screen
+  xdotool mousemove 300 "$1" mousedown 1
+  for x in 350 400 450 500; do sleep 0.05; xdotool mousemove "$x" "$1"; done
+  sleep 0.05
+  xdotool mouseup 1
+  sleep 0.3
+}
+stroke 300
+[ "$(e2e_pixel 400 300)" = "255 255 255" ] || fail "start pen F5 drew '$(e2e_pixel 400 300)'"
+xdotool key F3
+stroke 350
+[ "$(e2e_pixel 400 350)" = "255 0 0" ] || fail "opaque F3 drew '$(e2e_pixel 400 350)'"
+xdotool key space
+
 # Reopened, the dialog shows what was saved; save-and-quit ends the program.
 e2e_wait_tray_icon || fail "no tray icon after the dialog"
 open_dialog
@@ -79,5 +98,6 @@ e2e_wait_exit 10 || fail "save-and-quit did not end the program"
 # The dialog's two keys come first in [Section], the resident window's three after them.
 order=$(awk '/^\[/{s=$0} s=="[Section]" && /=/{sub(/=.*/,""); printf "%s ", $0}' "$INI")
 [ "$order" = "First_Kind Undo Form_Left Form_Top Try_Out " ] || fail "key order: $order"
-[ "$(ini_get Section First_Kind)" = 5 ] || fail "quit lost First_Kind"
+# F3 in the overlay made pen 3 current, which the reopened dialog offers and saves.
+[ "$(ini_get Section First_Kind)" = 3 ] || fail "quit wrote First_Kind $(ini_get Section First_Kind)"
 pass
