@@ -94,13 +94,18 @@ PREFS
   wait_for 10 e2e_tray_ready || fail "icewm's tray did not come up"
 }
 
+# The tray is ready when its selection has an owner; an icon added before that is lost.
 e2e_tray_ready() {
-  xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 &&
-    [ -n "$(xdotool search --classname icewm 2>/dev/null | head -n1)" ] &&
-    python3 - <<'PY' 2>/dev/null
-import subprocess,sys
-out=subprocess.run(["xprop","-root","_NET_SUPPORTING_WM_CHECK"],capture_output=True,text=True).stdout
-sys.exit(0 if "window id" in out else 1)
+  python3 - <<'PY'
+import ctypes, sys
+x = ctypes.cdll.LoadLibrary("libX11.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+x.XInternAtom.restype = ctypes.c_ulong
+x.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+x.XGetSelectionOwner.restype = ctypes.c_ulong
+d = x.XOpenDisplay(None)
+sys.exit(0 if d and x.XGetSelectionOwner(d, x.XInternAtom(d, b"_NET_SYSTEM_TRAY_S0", 0)) else 1)
 PY
 }
 

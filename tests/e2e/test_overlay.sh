@@ -9,21 +9,6 @@ DPI=${2:-96}
 W=${SIZE%x*}
 H=${SIZE#*x}
 e2e_start_x "$SIZE" "$DPI"
-# The tray takes a moment after icewm's frame appears; an icon added before it is lost.
-tray_owned() {
-  python3 - <<'PY'
-import ctypes, sys
-x = ctypes.cdll.LoadLibrary("libX11.so.6")
-x.XOpenDisplay.restype = ctypes.c_void_p
-x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-x.XInternAtom.restype = ctypes.c_ulong
-x.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-x.XGetSelectionOwner.restype = ctypes.c_ulong
-d = x.XOpenDisplay(None)
-sys.exit(0 if d and x.XGetSelectionOwner(d, x.XInternAtom(d, b"_NET_SYSTEM_TRAY_S0", 0)) else 1)
-PY
-}
-wait_for 10 tray_owned || fail "icewm's tray has no owner"
 e2e_start_morvane ${MORVANE_ENV:-}
 if ! e2e_wait_tray_icon 10; then
   # On a busy machine the icon is now and then never embedded: one fresh start.
