@@ -137,7 +137,7 @@ e2e_tray_window() {
 }
 
 e2e_wait_tray_icon() { wait_for "${1:-10}" e2e_tray_window; }
-e2e_wait_no_tray_icon() { wait_for "${1:-10}" bash -c "! $(declare -f e2e_tray_window); e2e_tray_window"; }
+e2e_wait_no_tray_icon() { wait_for "${1:-10}" bash -c "$(declare -f e2e_tray_window); ! e2e_tray_window"; }
 
 # Centre of the tray icon in screen pixels: "X Y".
 e2e_tray_center() {
