@@ -161,5 +161,5 @@ e2e_pixel() {
 }
 
 ini_get() { # section key
-  awk -v s="[$1]" -v k="$2" 'BEGIN{IGNORECASE=1} /^\[/{ins=($0==s)} ins && index($0,k"=")==1 {sub(/^[^=]*=/,""); sub(/\r$/,""); print; exit}' "$INI"
+  awk -v s="[$1]" -v k="$2" 'BEGIN{IGNORECASE=1} {sub(/\r$/,"")} /^\[/{ins=($0==s)} ins && index($0,k"=")==1 {sub(/^[^=]*=/,""); sub(/\r$/,""); print; exit}' "$INI"
 }
