@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test bench fuzz clean
+.PHONY: all deps build run test bench fuzz soak clean
 
 FUZZ_SECONDS ?= 60
 
@@ -34,6 +34,13 @@ fuzz:
 	cmake --build build-fuzz -j $(JOBS) --target fuzz_settings
 	mkdir -p build-fuzz/corpus
 	cd build-fuzz && ./tests/fuzz/fuzz_settings -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 corpus ../tests/fuzz/corpus
+
+# The long soak: the offscreen overlay cycles, then SOAK_CYCLES drawing sessions on
+# a real (virtual) display with memory and X resources measured.
+SOAK_CYCLES ?= 100
+soak: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ./tests/test_reliability --gtest_filter='Soak.*'
+	MORVANE_BIN=$(abspath $(BUILD))/morvane SOAK_CYCLES=$(SOAK_CYCLES) bash tests/e2e/test_reliability_soak.sh
 
 clean:
 	rm -rf $(BUILD)

@@ -142,7 +142,7 @@ e2e_tray_window() {
 }
 
 e2e_wait_tray_icon() { wait_for "${1:-10}" e2e_tray_window; }
-e2e_wait_no_tray_icon() { wait_for "${1:-10}" bash -c "! $(declare -f e2e_tray_window); e2e_tray_window"; }
+e2e_wait_no_tray_icon() { wait_for "${1:-10}" bash -c "$(declare -f e2e_tray_window); ! e2e_tray_window"; }
 
 # Centre of the tray icon in screen pixels: "X Y".
 e2e_tray_center() {
@@ -166,5 +166,5 @@ e2e_pixel() {
 }
 
 ini_get() { # section key
-  awk -v s="[$1]" -v k="$2" 'BEGIN{IGNORECASE=1} /^\[/{ins=($0==s)} ins && index($0,k"=")==1 {sub(/^[^=]*=/,""); sub(/\r$/,""); print; exit}' "$INI"
+  awk -v s="[$1]" -v k="$2" 'BEGIN{IGNORECASE=1} {sub(/\r$/,"")} /^\[/{ins=($0==s)} ins && index($0,k"=")==1 {sub(/^[^=]*=/,""); sub(/\r$/,""); print; exit}' "$INI"
 }
