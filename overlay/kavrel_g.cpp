@@ -14,10 +14,33 @@
 #include <QPainter>
 #include <QRegion>
 
+#include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 Kavrel_G *instance = nullptr;
+
+// MORVANE_TRACE=1 prints the milestones of opening the overlay on stderr as
+// "morvane-trace <name> <ms>", on the monotonic clock that other processes
+// (the display probe in bench/) read too.
+bool tracing() {
+  static const bool on = [] {
+    const char *v = std::getenv("MORVANE_TRACE");
+    return v && *v && *v != '0';
+  }();
+  return on;
+}
+
+void trace(const char *what) {
+  if (!tracing())
+    return;
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  std::fprintf(stderr, "morvane-trace %s %.3f\n", what,
+               std::chrono::duration<double, std::milli>(now).count());
+  std::fflush(stderr);
+}
 
 // Colour values the toolkit starts its surfaces with.
 constexpr qint32 Silver = 0xC0C0C0;
@@ -83,9 +106,11 @@ int mouseButtonCode(Qt::MouseButton b) {
 // ---- loading and unloading ------------------------------------------------
 
 void Show_Kavrel_G() {
+  trace("open-start");
   if (!instance) {
     instance = new Kavrel_G;
     instance->Form_Load();
+    trace("load-done");
   }
   // Full screen covers the taskbar under the window manager and gets every key.
   instance->showFullScreen();
@@ -225,6 +250,7 @@ void Kavrel_G::Form_Load() {
   muji_->setGeometry(rect());
   // 7. One copy of the whole screen, taken before the window is ever shown.
   const QImage shot = platform().captureScreen();
+  trace("captured");
   if (!shot.isNull())
     display_.setPicture(Picture(shot));
   // 8. Seed the ring with the clean capture.
@@ -480,8 +506,17 @@ void Kavrel_G::Pic_Muji_MouseMove(int, double x, double y) {
 void Kavrel_G::Pic_Muji_MouseUp(int, double, double) { penDown_ = 0; }
 
 void Kavrel_G::paintEvent(QPaintEvent *e) {
-  QPainter p(this);
-  paintSurface(p, this, form_, e->rect());
+  {
+    QPainter p(this);
+    paintSurface(p, this, form_, e->rect());
+  }
+  if (!framed_ && tracing()) {
+    framed_ = true;
+    trace("first-paint");
+    // Queued: it runs once the painted frame has been handed to the display.
+    QMetaObject::invokeMethod(
+        this, [] { trace("first-frame"); }, Qt::QueuedConnection);
+  }
 }
 
 void Kavrel_G::resizeEvent(QResizeEvent *) { muji_->setGeometry(rect()); }
