@@ -20,14 +20,14 @@ DESK="90,122,154"
 e2e_start_x "$SIZE" 96
 tray_owned() { [ -n "$(xdotool search --classname icewm 2>/dev/null | head -n1)" ] && sleep 0.3; }
 wait_for 10 tray_owned || fail "icewm did not come up"
-e2e_start_morvane MORVANE_TRACE=1
+e2e_start_morvane MORVANE_TRACE=1 ${PROBE_ENV:-}
 e2e_wait_tray_icon 15 || fail "no tray icon appeared"
 sleep 2 # let start-up work (fonts, the tray embedding) settle before counting
 
 echo "== display $SIZE"
 echo "-- resident in tray mode, ${IDLE_SECONDS} s idle"
 $PROBE idle "$MORVANE_PID" "$IDLE_SECONDS"
-$PROBE smaps "$MORVANE_PID" | head -n 10
+$PROBE smaps "$MORVANE_PID" | sed -n 1,10p
 
 overlay_up() {
   local w
@@ -79,3 +79,4 @@ echo "drag (last of 200 moves to whole line on screen), median of ${#drags[@]}: 
 echo "-- resident again after $REPS openings, 5 s idle"
 sleep 1
 $PROBE idle "$MORVANE_PID" 5
+$PROBE smaps "$MORVANE_PID" | sed -n 1,8p
