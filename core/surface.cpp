@@ -69,6 +69,28 @@ bool segmentMeets(QPointF a, QPointF b, const QRectF &r) {
 
 void releaseSource(void *info) { delete static_cast<QImage *>(info); }
 
+// One filled tile per colour and size for the whole program: every surface
+// that is sized or cleared shares it, so sizing the ten pictures of a 4K
+// overlay fills four small tiles once instead of ten screens. The cache holds
+// the few colours in use (silver, button face, window) and is only touched
+// from the GUI thread.
+QImage fillTile(QSize ts, QRgb back) {
+  struct Entry {
+    QRgb color;
+    QImage tile;
+  };
+  static std::vector<Entry> cache;
+  for (const Entry &e : cache)
+    if (e.color == back && e.tile.size() == ts)
+      return e.tile;
+  QImage tile(ts, QImage::Format_RGB32);
+  tile.fill(back);
+  if (cache.size() >= 16) // sizes and colours of a past screen: let them go
+    cache.erase(cache.begin());
+  cache.push_back({back, tile});
+  return tile;
+}
+
 // The tiles of a size-s grid holding src at (0, 0) over the colour back.
 // Tiles that src has at the same place and size are shared, not copied, and
 // all background-only tiles of one size share one image.
@@ -80,16 +102,6 @@ QList<QImage> composeTiles(QSize s, QRgb back, const Picture *src) {
   out.reserve(qsizetype(cols) * rows);
   const QSize srcSize = src ? src->size() : QSize();
   const int srcCols = columnsFor(srcSize), srcRows = rowsFor(srcSize);
-  std::vector<QImage> fills; // at most four sizes: inner, right, bottom, corner
-  auto fillFor = [&](QSize ts) {
-    for (const QImage &f : fills)
-      if (f.size() == ts)
-        return f;
-    QImage f(ts, QImage::Format_RGB32);
-    f.fill(back);
-    fills.push_back(f);
-    return f;
-  };
   for (int row = 0; row < rows; ++row) {
     for (int col = 0; col < cols; ++col) {
       const QRect tr = tileRect(s, col, row);
@@ -98,7 +110,7 @@ QList<QImage> composeTiles(QSize s, QRgb back, const Picture *src) {
         out.append(src->tiles().at(row * srcCols + col));
         continue;
       }
-      QImage tile = fillFor(tr.size());
+      QImage tile = fillTile(tr.size(), back);
       if (inSrc) {
         const QRect part = tr & tileRect(srcSize, col, row);
         const QImage &from = src->tiles().at(row * srcCols + col);

@@ -1,12 +1,27 @@
 #!/usr/bin/env bash
-# Runs every benchmark program that the build produced.
+# Runs every benchmark program that the build produced, then the probe of the
+# real program on Xvfb displays (skipped when Xvfb is missing; PROBE=0 skips it).
 set -euo pipefail
 build=${1:-build}
+here=$(cd "$(dirname "$0")/.." && pwd)
 found=0
 for b in "$build"/bench/bench_*; do
   [ -x "$b" ] || continue
   found=1
+  if [ "$(basename "$b")" = bench_open ]; then
+    for s in 1920x1080 3840x2160; do
+      echo "== bench_open $s"
+      MORVANE_BENCH_SCREEN=$s "$b"
+    done
+    continue
+  fi
   echo "== $(basename "$b")"
   QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} "$b"
 done
 [ $found -eq 1 ] || echo "no benchmarks were built"
+
+if [ "${PROBE:-1}" != 0 ] && command -v Xvfb >/dev/null && [ -x "$build/morvane" ]; then
+  for s in 1920x1080 3840x2160; do
+    MORVANE_BIN=$(cd "$build" && pwd)/morvane bash "$here/bench/probe_display.sh" "$s"
+  done
+fi

@@ -160,6 +160,32 @@ TEST_F(SurfaceTest, CaptureIsSharedAndDrawingCopiesOnlyTouchedTiles) {
     EXPECT_EQ(again.tiles()[i].constBits(), after.tiles()[i].constBits());
 }
 
+// Sizing fills no screen: every surface of one back colour shares one tile per
+// tile size, and drawing on one surface leaves the others' back colour alone.
+TEST_F(SurfaceTest, SizedSurfacesShareOneBackColourTile) {
+  const QSize size(4 * T + 9, 3 * T);
+  Surface a(size, 0x00336699), b(QSize(), 0x00336699), other(size, 0x000000FF);
+  b.resize(size);
+  std::set<const uchar *> buffers;
+  for (const Surface *s : {&a, &b}) {
+    const Picture p = s->image();
+    for (const QImage &t : p.tiles())
+      buffers.insert(t.constBits());
+  }
+  EXPECT_EQ(buffers.size(), 2u); // inner tiles and the narrow right-hand column
+  const Picture red = other.image();
+  EXPECT_EQ(buffers.count(red.tiles().front().constBits()), 0u);
+
+  a.setForeColor(0x00FFFFFF);
+  a.setDrawWidth(3);
+  a.setCurrentPoint(QPointF(5, 5));
+  a.lineTo(QPointF(60, 5));
+  const QRgb back = qRgb(0x99, 0x66, 0x33);
+  EXPECT_EQ(a.toImage().pixel(30, 5), qRgb(255, 255, 255));
+  EXPECT_EQ(b.toImage(), filled(size, back));
+  EXPECT_EQ(Surface(size, 0x00336699).toImage(), filled(size, back));
+}
+
 TEST_F(SurfaceTest, CaptureOutlivesItsOwnerAndOddFormatsConvert) {
   Picture p;
   {
