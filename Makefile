@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test bench fuzz clean
+.PHONY: all deps build run tour test bench fuzz install uninstall clean
 
 FUZZ_SECONDS ?= 60
 
@@ -20,6 +20,10 @@ build: deps $(BUILD)/CMakeCache.txt
 
 run: build
 	@bash scripts/run.sh $(BUILD)/morvane
+
+# Plays the screenshot tour on a virtual display and refreshes docs/images/.
+tour: build
+	@bash scripts/tour.sh $(BUILD)/morvane --docs
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j 1
