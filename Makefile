@@ -6,6 +6,9 @@ CMAKE_FLAGS ?=
 .PHONY: all deps build run tour test bench fuzz install uninstall clean
 
 FUZZ_SECONDS ?= 60
+PREFIX ?= $(HOME)/.local
+AUTOSTART ?= 0
+PURGE ?= 0
 
 all: build
 
@@ -27,6 +30,14 @@ tour: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j 1
+
+# A per-user installation by default; AUTOSTART=1 adds a session autostart entry.
+install: build
+	@PREFIX="$(PREFIX)" AUTOSTART="$(AUTOSTART)" bash scripts/install.sh $(BUILD)
+
+# Keeps the user's Morvane.ini unless PURGE=1.
+uninstall:
+	@PREFIX="$(PREFIX)" PURGE="$(PURGE)" bash scripts/uninstall.sh
 
 bench: build
 	@bash scripts/bench.sh $(BUILD)

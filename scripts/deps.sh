@@ -8,7 +8,7 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev libxcb1-dev libgl-dev
   libgtest-dev libbenchmark-dev
-  xvfb icewm xdotool x11-utils x11-xserver-utils imagemagick
+  xvfb icewm xdotool x11-utils x11-xserver-utils imagemagick python3
   fonts-ipafont-gothic
 )
 if [ "${1:-}" = "--fuzz" ]; then
