@@ -257,7 +257,7 @@ if [ $docs -eq 1 ]; then
   "$CONVERT" \( "$o/03_before_undo.png" -crop 520x440+600+200 +repage \) \
     \( -size 16x440 xc:white \) \( "$o/04_after_undo.png" -crop 520x440+600+200 +repage \) \
     +append -resize 700x "${q[@]}" "$img/undo.png"
-  "$CONVERT" "$o/05_board.png" -crop 960x480+120+120 +repage -resize 640x "${q[@]}" "$img/board.png"
+  "$CONVERT" "$o/05_board.png" -crop 960x480+120+120 +repage -resize 640x -bordercolor "#b0b8c4" -border 1 "${q[@]}" "$img/board.png"
   "$CONVERT" "$o/06_settings.png" -crop 733x401+273+199 +repage "${q[@]}" "$img/settings.png"
   "$CONVERT" "$o/07_floating.png" -crop 360x250+920+0 +repage "${q[@]}" "$img/floating.png"
   ls -l "$img"
