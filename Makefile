@@ -3,9 +3,12 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test bench fuzz soak clean
+.PHONY: all deps build run tour test bench fuzz soak install uninstall clean
 
 FUZZ_SECONDS ?= 60
+PREFIX ?= $(HOME)/.local
+AUTOSTART ?= 0
+PURGE ?= 0
 
 all: build
 
@@ -21,8 +24,20 @@ build: deps $(BUILD)/CMakeCache.txt
 run: build
 	@bash scripts/run.sh $(BUILD)/morvane
 
+# Plays the screenshot tour on a virtual display and refreshes docs/images/.
+tour: build
+	@bash scripts/tour.sh $(BUILD)/morvane --docs
+
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j 1
+
+# A per-user installation by default; AUTOSTART=1 adds a session autostart entry.
+install: build
+	@PREFIX="$(PREFIX)" AUTOSTART="$(AUTOSTART)" bash scripts/install.sh $(BUILD)
+
+# Keeps the user's Morvane.ini unless PURGE=1.
+uninstall:
+	@PREFIX="$(PREFIX)" PURGE="$(PURGE)" bash scripts/uninstall.sh
 
 bench: build
 	@bash scripts/bench.sh $(BUILD)
