@@ -78,34 +78,7 @@ void paintSurface(QPainter &p, const QWidget *w, const Surface &s, const QRect &
     s.paint(p, inside);
 }
 
-// A disc `d` pixels across built row by row: Qt's ellipse region is lopsided at this size.
-QRegion discRegion(int d) {
-  QRegion region;
-  const double r = d / 2.0;
-  for (int y = 0; y < d; ++y) {
-    const double dy = y + 0.5 - r;
-    const double half = std::sqrt(std::max(0.0, r * r - dy * dy));
-    const int x0 = qRound(r - half);
-    const int x1 = qRound(r + half);
-    if (x1 > x0)
-      region += QRect(x0, y, x1 - x0, 1);
-  }
-  return region;
-}
 } // namespace
-
-int mouseButtonCode(Qt::MouseButton b) {
-  switch (b) {
-  case Qt::LeftButton:
-    return 1;
-  case Qt::RightButton:
-    return 2;
-  case Qt::MiddleButton:
-    return 4;
-  default:
-    return 0;
-  }
-}
 
 // ---- loading and unloading ------------------------------------------------
 
@@ -283,7 +256,7 @@ void Kavrel_G::Form_Load() {
   const double tx = Screen::TwipsPerPixelX() > 0 ? Screen::TwipsPerPixelX() : 15.0;
   const double ty = Screen::TwipsPerPixelY() > 0 ? Screen::TwipsPerPixelY() : 15.0;
   dot_->setGeometry(0, 0, qMax(1, qRound(195.0 / tx / dpr)), qMax(1, qRound(195.0 / ty / dpr)));
-  dot_->setMask(discRegion(qMax(1, qRound(12.0 / dpr))));
+  dot_->setMask(ellipticRegion(qMax(1, qRound(12.0 / dpr)), qMax(1, qRound(12.0 / dpr))));
   // 12. No input method composes keys on the dot.
   dot_->setAttribute(Qt::WA_InputMethodEnabled, false);
   // 13.

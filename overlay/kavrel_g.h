@@ -125,6 +125,3 @@ private:
   qint16 breakSaved_ = 0;
   bool framed_ = false; // the first frame has been painted (for the open trace)
 };
-
-// Mouse button of an event as the handlers count them (1, 2, 4), 0 for others.
-int mouseButtonCode(Qt::MouseButton b);

@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "resident/kavrel_s.h"
 #include "resident/kavrel_t.h"
+#include "resident/resident_menu.h"
 #include "resources/captions.h"
 
 #include <QAction>
@@ -34,22 +35,7 @@ void Unload_Kavrel_M() {
 }
 
 Kavrel_M::Kavrel_M() : QWidget(nullptr, Qt::Tool) {
-  popup_ = new QMenu(QStringLiteral("Popup"), this);
-  popup_->setObjectName(QStringLiteral("m_Popup"));
-  auto item = [this](const QString &caption, void (Kavrel_M::*handler)(), const char *name) {
-    QAction *a = popup_->addAction(caption);
-    a->setObjectName(QLatin1String(name));
-    connect(a, &QAction::triggered, this, handler);
-  };
-  item(captions::m_FreeHand(), &Kavrel_M::m_FreeHand_Click, "m_FreeHand");
-  popup_->addSeparator()->setObjectName(QStringLiteral("m_Sep1"));
-  item(captions::m_Set(), &Kavrel_M::m_Set_Click, "m_Set");
-  popup_->addSeparator()->setObjectName(QStringLiteral("m_Sep2"));
-  item(captions::m_Help(), &Kavrel_M::m_Help_Click, "m_Help");
-  popup_->addSeparator()->setObjectName(QStringLiteral("m_Sep3"));
-  item(captions::m_In(), &Kavrel_M::m_In_Click, "m_In");
-  popup_->addSeparator()->setObjectName(QStringLiteral("m_Sep6"));
-  item(captions::m_Exit(), &Kavrel_M::m_Exit_Click, "m_Exit");
+  popup_ = buildResidentMenu(this, "m_In", captions::m_In(), &Kavrel_M::m_In_Click);
 }
 
 Kavrel_M::~Kavrel_M() = default;

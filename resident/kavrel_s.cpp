@@ -8,6 +8,7 @@
 #include "core/settings.h"
 #include "platform/platform.h"
 #include "resident/kavrel_t.h"
+#include "resident/resident_menu.h"
 #include "resources/captions.h"
 #include "resources/resources.h"
 
@@ -44,21 +45,7 @@ Kavrel_S::Kavrel_S() : QWidget(nullptr, Qt::Tool) {
   tray_ = platform().createTrayIcon(this);
   connect(tray_, &TrayIcon::mouseMessage, this, &Kavrel_S::Form_MouseMove);
 
-  popup_ = new QMenu(QStringLiteral("Popup"), this);
-  auto item = [this](const QString &caption, void (Kavrel_S::*handler)(), const char *name) {
-    QAction *a = popup_->addAction(caption);
-    a->setObjectName(QLatin1String(name));
-    connect(a, &QAction::triggered, this, handler);
-  };
-  item(captions::m_FreeHand(), &Kavrel_S::m_FreeHand_Click, "m_FreeHand");
-  popup_->addSeparator()->setObjectName(QStringLiteral("m_Sep1"));
-  item(captions::m_Set(), &Kavrel_S::m_Set_Click, "m_Set");
-  popup_->addSeparator()->setObjectName(QStringLiteral("m_Sep2"));
-  item(captions::m_Help(), &Kavrel_S::m_Help_Click, "m_Help");
-  popup_->addSeparator()->setObjectName(QStringLiteral("m_Sep3"));
-  item(captions::m_Out(), &Kavrel_S::m_Out_Click, "m_Out");
-  popup_->addSeparator()->setObjectName(QStringLiteral("m_Sep6"));
-  item(captions::m_Exit(), &Kavrel_S::m_Exit_Click, "m_Exit");
+  popup_ = buildResidentMenu(this, "m_Out", captions::m_Out(), &Kavrel_S::m_Out_Click);
 
   popupMenu = [](QMenu *m) { m->exec(QCursor::pos()); };
 }

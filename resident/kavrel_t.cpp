@@ -27,18 +27,6 @@ constexpr int faceSize = 21; // pixels
 constexpr int orgSize = 36;  // source of the scaled icon
 constexpr int scaledSize = 25;
 
-int buttonCode(Qt::MouseButton b) {
-  switch (b) {
-  case Qt::LeftButton:
-    return 1;
-  case Qt::RightButton:
-    return 2;
-  case Qt::MiddleButton:
-    return 4;
-  default:
-    return 0;
-  }
-}
 } // namespace
 
 void Show_Kavrel_T() {
@@ -75,7 +63,7 @@ void Pic_B_Face::paintEvent(QPaintEvent *) {
 }
 
 void Pic_B_Face::mousePressEvent(QMouseEvent *e) {
-  form_->Pic_B_MouseDown(buttonCode(e->button()), e->globalPosition().toPoint());
+  form_->Pic_B_MouseDown(mouseButtonCode(e->button()), e->globalPosition().toPoint());
 }
 
 void Pic_B_Face::mouseMoveEvent(QMouseEvent *e) {
@@ -83,7 +71,7 @@ void Pic_B_Face::mouseMoveEvent(QMouseEvent *e) {
 }
 
 void Pic_B_Face::mouseReleaseEvent(QMouseEvent *e) {
-  form_->Pic_B_MouseUp(buttonCode(e->button()));
+  form_->Pic_B_MouseUp(mouseButtonCode(e->button()));
 }
 
 void Pic_B_Face::mouseDoubleClickEvent(QMouseEvent *e) {
@@ -132,22 +120,6 @@ void Kavrel_T::setLeft(float twips) { move(toPixelX(twips), y()); }
 
 void Kavrel_T::setTop(float twips) { move(x(), toPixelY(twips)); }
 
-QRegion Kavrel_T::ellipseRegion(int w, int h) {
-  QRegion r;
-  if (w <= 0 || h <= 0)
-    return r;
-  const double a = w / 2.0, b = h / 2.0;
-  for (int row = 0; row < h; ++row) {
-    const double t = (row + 0.5 - b) / b;
-    const double dx = a * std::sqrt(std::max(0.0, 1.0 - t * t));
-    const int left = int(std::lround(a - dx));
-    const int right = w - left; // mirror image, so both sides match
-    if (right > left)
-      r += QRect(left, row, right - left, 1);
-  }
-  return r;
-}
-
 void Kavrel_T::Form_Load() {
   const float tppX = Screen::TwipsPerPixelX();
   const float tppY = Screen::TwipsPerPixelY();
@@ -183,7 +155,7 @@ void Kavrel_T::Form_Load() {
 
   const int w = int(std::nearbyint(width_)) / std::max(1, int(std::nearbyint(tppX)));
   const int h = int(std::nearbyint(height_)) / std::max(1, int(std::nearbyint(tppY)));
-  setMask(ellipseRegion(w + 1, h + 1));
+  setMask(ellipticRegion(w + 1, h + 1));
 
   // A stored position from a larger screen would leave no icon to click at all.
   const bool whollyOff = Left() >= Screen::Width() || Left() + Width() <= 0 ||

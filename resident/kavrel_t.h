@@ -66,7 +66,6 @@ public:
   std::function<void(QMenu *)> popupMenu;
 
   // Round outline of a box of w x h pixels, built row by row so that it is symmetric.
-  static QRegion ellipseRegion(int w, int h);
 
 private:
   void Icon_Drag(const QPoint &globalPos);
