@@ -68,4 +68,21 @@ sleep 0.2
 end_with HUP "in the tray menu"
 start
 end_with INT "in the tray"
-pass "TERM while drawing and in the dialog, HUP in the menu, INT in the tray"
+
+# 4. During the floating icon's slide out of the tray ("ｱｲｺﾝをﾀｽｸﾄﾚｲの外に").
+start
+read -r cx cy < <(e2e_tray_center)
+xdotool mousemove "$cx" "$cy" click 3
+wait_for 5 menu_open || fail "the tray menu did not open"
+sleep 0.2
+xdotool key Up Up Return
+sleep 0.05
+kill -s TERM "$MORVANE_PID"
+e2e_wait_exit 10
+rc=$?
+[ "$rc" = 0 ] || fail "during the slide: ended with status $rc"
+# The switch had begun: floating mode is what the next start shows, at the stored place.
+[ "$(ini_get Section Try_Out)" = True ] || fail "during the slide: Try_Out is '$(ini_get Section Try_Out)'"
+[ "$(ini_get Section Form_Left)" = 1234 ] || fail "during the slide: Form_Left is '$(ini_get Section Form_Left)'"
+[ "$(ini_get Mine foreign)" = 1 ] || fail "during the slide: a foreign key was lost"
+pass "TERM while drawing, in the dialog and during the slide, HUP in the menu, INT in the tray"
