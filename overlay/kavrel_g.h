@@ -123,7 +123,8 @@ private:
   qint16 penDown_ = 0;
   qint16 mujiMode_ = 0;
   qint16 breakSaved_ = 0;
-  bool framed_ = false; // the first frame has been painted (for the open trace)
+  bool framed_ = false;  // the first frame has been painted (for the open trace)
+  bool painted_ = false; // the window has been painted once since it was created
 };
 
 // Mouse button of an event as the handlers count them (1, 2, 4), 0 for others.
