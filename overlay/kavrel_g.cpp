@@ -5,10 +5,12 @@
 #include "core/kavrel_b.h"
 #include "core/screen.h"
 #include "core/window_helpers.h"
+#include "platform/memory.h"
 #include "platform/platform.h"
 #include "resident/kavrel_s.h"
 #include "resources/resources.h"
 
+#include <QBackingStore>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -103,6 +105,7 @@ void Show_Kavrel_G() {
   instance->activateWindow();
   instance->Pic_Color()->setFocus();
   platform().skipTaskbar(instance); // lost again at every show
+  trace("shown");
 }
 
 Kavrel_G *kavrelG() { return instance; }
@@ -497,6 +500,18 @@ void Kavrel_G::Pic_Muji_MouseMove(int, double x, double y) {
 void Kavrel_G::Pic_Muji_MouseUp(int, double, double) { penDown_ = 0; }
 
 void Kavrel_G::paintEvent(QPaintEvent *e) {
+  if (!painted_) {
+    painted_ = true;
+    // The window's backing store is fresh memory: map it in one go rather
+    // than page by page under the first full-screen paint.
+    QBackingStore *store = backingStore();
+    QPaintDevice *device = store ? store->paintDevice() : nullptr;
+    if (device && device->devType() == QInternal::Image) {
+      const auto *image = static_cast<const QImage *>(device);
+      populatePages(image->constBits(), size_t(image->sizeInBytes()));
+    }
+    trace("store-ready");
+  }
   {
     QPainter p(this);
     paintSurface(p, this, form_, e->rect());

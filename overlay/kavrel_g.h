@@ -123,5 +123,6 @@ private:
   qint16 penDown_ = 0;
   qint16 mujiMode_ = 0;
   qint16 breakSaved_ = 0;
-  bool framed_ = false; // the first frame has been painted (for the open trace)
+  bool framed_ = false;  // the first frame has been painted (for the open trace)
+  bool painted_ = false; // the window has been painted once since it was created
 };

@@ -1,6 +1,7 @@
 #pragma once
 // X11 window-manager hints that Qt has no public API for (EWMH client messages).
 
+#include <QImage>
 #include <QRect>
 #include <QtGui/qwindowdefs.h>
 
@@ -14,4 +15,11 @@ void setSkipTaskbar(WId window);
 // Owner window of the system tray selection of the default screen, 0 when none.
 quint32 trayOwner();
 void flush();
+
+// The pixels of `rect` (device pixels, root coordinates) of the default
+// screen's root window through MIT-SHM, Format_RGB32, without a copy: the
+// image holds the shared segment, freed with the last image sharing it. Null
+// when shared memory cannot be used (a remote display, no extension, another
+// pixel layout, QT_XCB_NO_MITSHM set) or the request fails.
+QImage grabRootShm(const QRect &rect);
 } // namespace x11
