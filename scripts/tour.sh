@@ -69,29 +69,6 @@ desktop_picture() {
     "$E2E_ROOT/desktop.png"
 }
 
-tray_owned() {
-  python3 - <<'PY'
-import ctypes, sys
-x = ctypes.cdll.LoadLibrary("libX11.so.6")
-x.XOpenDisplay.restype = ctypes.c_void_p
-x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-x.XInternAtom.restype = ctypes.c_ulong
-x.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-x.XGetSelectionOwner.restype = ctypes.c_ulong
-d = x.XOpenDisplay(None)
-sys.exit(0 if d and x.XGetSelectionOwner(d, x.XInternAtom(d, b"_NET_SYSTEM_TRAY_S0", 0)) else 1)
-PY
-}
-
-overlay_window() {
-  local w
-  for w in $(xdotool search --onlyvisible --classname morvane 2>/dev/null); do
-    eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)" || continue
-    [ "$WIDTH" = "$W" ] && [ "$HEIGHT" = "$H" ] && { echo "$w"; return 0; }
-  done
-  return 1
-}
-no_overlay() { ! overlay_window >/dev/null; }
 dialog_window() { xdotool search --onlyvisible --name 'の設定' 2>/dev/null | head -n1; }
 small_windows() {
   local w
@@ -139,7 +116,7 @@ desktop_picture || fail "could not draw the desktop picture"
 # display(1) sets the root picture and exits non-zero all the same: look at a pixel.
 display -window root "$E2E_ROOT/desktop.png" >/dev/null 2>&1
 [ "$(e2e_pixel 300 160)" = "255 255 255" ] || fail "could not set the desktop picture"
-wait_for 10 tray_owned || fail "icewm's tray has no owner"
+wait_for 10 e2e_tray_ready || fail "icewm's tray has no owner"
 e2e_start_morvane
 if ! e2e_wait_tray_icon 10; then
   # On a busy machine the icon is now and then never embedded: one fresh start.
@@ -160,7 +137,7 @@ sleep 0.3
 # 2. Drawing over the frozen desktop with several pens.
 read -r cx cy < <(e2e_tray_center)
 xdotool mousemove "$cx" "$cy" mousedown 1
-wait_for 5 overlay_window || fail "the tray press opened no overlay"
+wait_for 5 e2e_overlay_window || fail "the tray press opened no overlay"
 xdotool mouseup 1
 sleep 0.4
 # F1 green pen: a ring round the best quarter.
@@ -211,7 +188,7 @@ xdotool mousemove 1200 740
 sleep 0.3
 shot board "the plain board (F10) with a sketch"
 xdotool key F11 space
-wait_for 5 no_overlay || fail "Space left the overlay open"
+wait_for 5 e2e_no_overlay || fail "Space left the overlay open"
 e2e_wait_tray_icon 10 || fail "Space did not bring the tray icon back"
 sleep 0.3
 

@@ -118,6 +118,33 @@ e2e_start_morvane() {
   E2E_PIDS+=($MORVANE_PID)
 }
 
+# Starts the program and waits for its tray icon; one fresh start if the icon
+# was never embedded (it happens now and then on a busy machine).
+e2e_start_with_icon() {
+  wait_for 10 e2e_tray_ready || fail "icewm's tray has no owner"
+  e2e_start_morvane "$@"
+  if ! e2e_wait_tray_icon 10; then
+    kill "$MORVANE_PID" 2>/dev/null
+    e2e_wait_exit 5
+    e2e_start_morvane "$@"
+    e2e_wait_tray_icon 15 || fail "no tray icon appeared"
+  fi
+}
+
+# The visible window of the program that covers the whole $W x $H screen.
+e2e_overlay_window() {
+  local w
+  for w in $(xdotool search --onlyvisible --classname morvane 2>/dev/null); do
+    eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)" || continue
+    if [ "$WIDTH" = "$W" ] && [ "$HEIGHT" = "$H" ] && [ "$X" = 0 ] && [ "$Y" = 0 ]; then
+      echo "$w"
+      return 0
+    fi
+  done
+  return 1
+}
+e2e_no_overlay() { ! e2e_overlay_window >/dev/null; }
+
 e2e_alive() { kill -0 "$MORVANE_PID" 2>/dev/null; }
 
 # Waits for the program to end by itself; returns its exit status.

@@ -1,51 +1,9 @@
 #!/usr/bin/env bash
 # Helpers shared by the reliability scripts, on top of lib.sh.
 
-# The tray takes a moment after icewm's frame appears; an icon added before it is lost.
-rel_tray_owned() {
-  python3 - <<'PY'
-import ctypes, sys
-x = ctypes.cdll.LoadLibrary("libX11.so.6")
-x.XOpenDisplay.restype = ctypes.c_void_p
-x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-x.XInternAtom.restype = ctypes.c_ulong
-x.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-x.XGetSelectionOwner.restype = ctypes.c_ulong
-d = x.XOpenDisplay(None)
-sys.exit(0 if d and x.XGetSelectionOwner(d, x.XInternAtom(d, b"_NET_SYSTEM_TRAY_S0", 0)) else 1)
-PY
-}
-
-# Starts the program and waits for its tray icon; one fresh start if the icon
-# was never embedded (it happens now and then on a busy machine).
-rel_start_with_icon() {
-  wait_for 10 rel_tray_owned || fail "icewm's tray has no owner"
-  e2e_start_morvane "$@"
-  if ! e2e_wait_tray_icon 10; then
-    kill "$MORVANE_PID" 2>/dev/null
-    e2e_wait_exit 5
-    e2e_start_morvane "$@"
-    e2e_wait_tray_icon 15 || fail "no tray icon appeared"
-  fi
-}
-
-# The visible window of the program that covers the whole screen (W x H).
-rel_overlay_window() {
-  local w
-  for w in $(xdotool search --onlyvisible --classname morvane 2>/dev/null); do
-    eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)" || continue
-    if [ "$WIDTH" = "$W" ] && [ "$HEIGHT" = "$H" ] && [ "$X" = 0 ] && [ "$Y" = 0 ]; then
-      echo "$w"
-      return 0
-    fi
-  done
-  return 1
-}
-rel_no_overlay() { ! rel_overlay_window; }
-
 rel_overlay_active() {
   local w
-  w=$(rel_overlay_window) || return 1
+  w=$(e2e_overlay_window) || return 1
   [ "$(xdotool getactivewindow 2>/dev/null)" = "$w" ]
 }
 
@@ -54,7 +12,7 @@ rel_open_overlay() {
   local cx cy
   read -r cx cy < <(e2e_tray_center) || fail "no tray icon to press"
   xdotool mousemove "$cx" "$cy" mousedown 1
-  wait_for 5 rel_overlay_window || fail "the tray press opened no full-screen overlay"
+  wait_for 5 e2e_overlay_window || fail "the tray press opened no full-screen overlay"
   xdotool mouseup 1
   wait_for 5 rel_overlay_active || fail "the overlay did not get the keyboard"
 }

@@ -9,27 +9,8 @@ DPI=${2:-96}
 W=${SIZE%x*}
 H=${SIZE#*x}
 e2e_start_x "$SIZE" "$DPI"
-e2e_start_morvane ${MORVANE_ENV:-}
-if ! e2e_wait_tray_icon 10; then
-  # On a busy machine the icon is now and then never embedded: one fresh start.
-  kill "$MORVANE_PID" 2>/dev/null
-  e2e_wait_exit 5
-  e2e_start_morvane ${MORVANE_ENV:-}
-  e2e_wait_tray_icon 15 || fail "no tray icon appeared"
-fi
+e2e_start_with_icon ${MORVANE_ENV:-}
 
-# The visible window as large as the screen.
-overlay_window() {
-  local w
-  for w in $(xdotool search --onlyvisible --classname morvane 2>/dev/null); do
-    eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)" || continue
-    if [ "$WIDTH" = "$W" ] && [ "$HEIGHT" = "$H" ] && [ "$X" = 0 ] && [ "$Y" = 0 ]; then
-      echo "$w"
-      return 0
-    fi
-  done
-  return 1
-}
 pixel_is() { # x y "r g b" what
   local got
   got=$(e2e_pixel "$1" "$2")
@@ -57,7 +38,7 @@ open_overlay() {
   eval "$(xdotool getwindowgeometry --shell "$(e2e_tray_window)")"
   ICON="$((X - 2)),$((Y - 2)) $((X + WIDTH + 2)),$((Y + HEIGHT + 2))"
   xdotool mousemove "$cx" "$cy" mousedown 1
-  wait_for 5 overlay_window || fail "the tray press opened no full-screen overlay"
+  wait_for 5 e2e_overlay_window || fail "the tray press opened no full-screen overlay"
   xdotool mouseup 1
   sleep 0.4
 }
@@ -116,7 +97,7 @@ pixel_is 650 200 "$DESK" "the overlay where the board was drawn on"
 
 # Space: back to the tray.
 xdotool key space
-wait_for 5 bash -c "$(declare -f overlay_window); W=$W H=$H; ! overlay_window" ||
+wait_for 5 e2e_no_overlay ||
   fail "Space left the overlay open"
 e2e_wait_tray_icon || fail "Space did not bring the tray icon back"
 e2e_alive || fail "Space ended the program"

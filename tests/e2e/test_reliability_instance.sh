@@ -6,7 +6,7 @@ source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/reliability_lib.sh"
 
 e2e_start_x 1024x768
-wait_for 10 rel_tray_owned || fail "icewm's tray has no owner"
+wait_for 10 e2e_tray_ready || fail "icewm's tray has no owner"
 cp "$MORVANE_BIN" "$APPDIR/morvane"
 
 tray_icons() {

@@ -6,7 +6,7 @@ source "$(dirname "$0")/reliability_lib.sh"
 
 e2e_start_x 1600x1200 # the largest size the screen can take later
 rel_set_screen 1024 768
-rel_start_with_icon
+e2e_start_with_icon
 
 # Blanks a rectangle "x0,y0 x1,y1" of a screenshot so that comparisons skip it.
 blank() { /usr/bin/convert "$1" -fill black -draw "rectangle $2" "$1"; }
@@ -41,7 +41,7 @@ check_opening() {
   sleep 0.3
   [ "$(e2e_pixel $((W - 40)) $((H - 60)))" = "0 255 0" ] || fail "$W x $H: no stroke near the far corner"
   xdotool key space
-  wait_for 5 rel_no_overlay || fail "$W x $H: Space left the overlay open"
+  wait_for 5 e2e_no_overlay || fail "$W x $H: Space left the overlay open"
 }
 
 check_opening 1024 768 '#5a7a9a'

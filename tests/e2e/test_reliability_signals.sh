@@ -34,7 +34,7 @@ start() {
   seed_ini
   # Try_Out=True would start the floating icon: the tray is what is tested here.
   sed -i 's/^Try_Out=True/Try_Out=False/' "$INI"
-  rel_start_with_icon
+  e2e_start_with_icon
   # The file must say True at the end only if the program wrote it: make it differ.
   sed -i 's/^Try_Out=False/Try_Out=True/' "$INI"
 }

@@ -18,7 +18,7 @@ e2e_start_x ${W}x${H}
 if ldd "$MORVANE_BIN" 2>/dev/null | grep -q libasan; then
   export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}quarantine_size_mb=0:thread_local_quarantine_size_kb=0
 fi
-rel_start_with_icon
+e2e_start_with_icon
 
 start=$SECONDS
 for ((i = 1; i <= CYCLES; i++)); do
@@ -28,7 +28,7 @@ for ((i = 1; i <= CYCLES; i++)); do
   xdotool key Left F10
   rel_drag 300 "$y" 600 "$y"
   xdotool key F11 space
-  wait_for 5 rel_no_overlay || fail "cycle $i: Space left the overlay open"
+  wait_for 5 e2e_no_overlay || fail "cycle $i: Space left the overlay open"
   e2e_wait_tray_icon 10 || fail "cycle $i: the tray icon did not come back"
   e2e_alive || fail "cycle $i: the program ended"
   # Let the last repaints and deferred deletions settle before measuring.
