@@ -22,7 +22,6 @@
 #include <cstdio>
 #include <cstdlib>
 #if defined(__GLIBC__)
-#include <malloc.h>
 #endif
 
 namespace {
@@ -86,14 +85,7 @@ void paintSurface(QPainter &p, const QWidget *w, const Surface &s, const QRect &
 
 void Show_Kavrel_G() {
   trace("open-start");
-#if defined(__GLIBC__)
-  // Screen-sized buffers (capture, window backing store) get their own
-  // mappings, returned whole when freed. Left to itself the allocator raises
-  // its threshold after the first free and keeps the next 33 MB in an arena
-  // for as long as the program stays resident.
-  static const bool fixedThreshold = mallopt(M_MMAP_THRESHOLD, 1 << 20) != 0;
-  Q_UNUSED(fixedThreshold);
-#endif
+  keepLargeBuffersSeparate();
   if (!instance) {
     instance = new Kavrel_G;
     instance->Form_Load();
@@ -211,12 +203,10 @@ Kavrel_G::Kavrel_G()
 Kavrel_G::~Kavrel_G() {
   if (instance == this)
     instance = nullptr;
-#if defined(__GLIBC__)
   // The pictures' tiles and the painter's helper threads leave tens of
-  // megabytes free but mapped in the allocator's arenas; the resident program
-  // hands them back once the overlay's members are gone. One shot, no timer left.
-  QTimer::singleShot(0, [] { malloc_trim(0); });
-#endif
+  // megabytes free in the allocator; the resident program hands them back once
+  // the overlay's members are gone. One shot, no timer left.
+  QTimer::singleShot(0, [] { returnFreeMemory(); });
 }
 
 void Kavrel_G::Form_Load() {

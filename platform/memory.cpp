@@ -1,6 +1,9 @@
 #include "platform/memory.h"
 
 #include <cstdint>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -16,5 +19,18 @@ void populatePages(const void *address, std::size_t bytes) {
 #else
   (void)address;
   (void)bytes;
+#endif
+}
+
+void keepLargeBuffersSeparate() {
+#if defined(__GLIBC__)
+  static const bool done = mallopt(M_MMAP_THRESHOLD, 1 << 20) != 0;
+  (void)done;
+#endif
+}
+
+void returnFreeMemory() {
+#if defined(__GLIBC__)
+  malloc_trim(0);
 #endif
 }
