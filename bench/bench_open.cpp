@@ -45,12 +45,7 @@ double median(std::vector<double> v) {
 }
 
 void BM_Open(benchmark::State &state) {
-  for (int n = 0; n <= 9; ++n) {
-    Pen_Color[n] = Line1[n].color;
-    Pen_Width[n] = Line1[n].width;
-    Pen_Style[n] = Line1[n].style;
-    Pen_Toimei[n] = defaultToimei(n);
-  }
+  setFactoryPens();
   Pen_No = 1;
   std::vector<double> load, frame, total;
   for (auto _ : state) {

@@ -24,3 +24,15 @@ inline constexpr DefaultPen Line1[10] = {
 
 // Pens 2, 3 and 4 are highlighters out of the box.
 inline constexpr qint16 defaultToimei(int n) { return (n >= 2 && n <= 4) ? 1 : 0; }
+
+#include "core/kavrel_b.h"
+
+// Puts the whole factory table into the pen arrays (slot 0 stays zero).
+inline void setFactoryPens() {
+  for (int n = 0; n <= 9; ++n) {
+    Pen_Color[n] = Line1[n].color;
+    Pen_Width[n] = Line1[n].width;
+    Pen_Style[n] = Line1[n].style;
+    Pen_Toimei[n] = defaultToimei(n);
+  }
+}

@@ -19,12 +19,7 @@ protected:
   void SetUp() override {
     fp.screen = QSize(640, 480);
     fp.capture = makeCapture();
-    for (int n = 0; n <= 9; ++n) {
-      Pen_Color[n] = Line1[n].color;
-      Pen_Width[n] = Line1[n].width;
-      Pen_Style[n] = Line1[n].style;
-      Pen_Toimei[n] = defaultToimei(n);
-    }
+    setFactoryPens();
     // Pen 1: opaque red, 3 px. Pen 2: yellow highlighter, 6 px.
     Pen_Color[1] = 0x0000FF;
     Pen_Width[1] = 3;

@@ -55,12 +55,7 @@ class Soak : public ::testing::Test {
 protected:
   void SetUp() override {
     fp.screen = QSize(320, 240);
-    for (int n = 0; n <= 9; ++n) {
-      Pen_Color[n] = Line1[n].color;
-      Pen_Width[n] = Line1[n].width;
-      Pen_Style[n] = Line1[n].style;
-      Pen_Toimei[n] = defaultToimei(n);
-    }
+    setFactoryPens();
     Pen_No = 1;
     Undo_Mode = 0;
     Try_Out = false;

@@ -22,12 +22,7 @@ inline void factoryModel() {
   Form_Top = 300.0f;
   Tray_X = 1024 - 69;
   Tray_Y = 768 - 24;
-  for (int n = 1; n <= 9; ++n) {
-    Pen_Color[n] = Line1[n].color;
-    Pen_Width[n] = Line1[n].width;
-    Pen_Style[n] = Line1[n].style;
-    Pen_Toimei[n] = defaultToimei(n);
-  }
+  setFactoryPens();
 }
 
 // Key names of the settings file in the order they stand in it.
