@@ -70,15 +70,8 @@ desktop_picture() {
 }
 
 dialog_window() { xdotool search --onlyvisible --name 'の設定' 2>/dev/null | head -n1; }
-small_windows() {
-  local w
-  for w in $(xdotool search --onlyvisible --classname morvane 2>/dev/null); do
-    eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)" || continue
-    if [ "$WIDTH" -le 64 ] && [ "$HEIGHT" -le 64 ]; then echo "$X $Y $WIDTH $HEIGHT"; fi
-  done
-}
 # The floating icon: a small window above the task bar (the tray icon is in it).
-floating_icon() { small_windows | awk -v h=$((H - 40)) '$2 < h {print; found=1} END {exit !found}'; }
+floating_icon() { e2e_small_windows | awk -v h=$((H - 40)) '$2 < h {print; found=1} END {exit !found}'; }
 
 # A left drag through the points "x,y ...", one motion event per point.
 drag() {

@@ -168,6 +168,15 @@ e2e_tray_window() {
   return 1
 }
 
+# The program's small visible windows (tray or floating icon), one per line: "X Y WIDTH HEIGHT".
+e2e_small_windows() {
+  local w
+  for w in $(xdotool search --onlyvisible --classname morvane 2>/dev/null); do
+    eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)" || continue
+    if [ "$WIDTH" -le 64 ] && [ "$HEIGHT" -le 64 ]; then echo "$X $Y $WIDTH $HEIGHT"; fi
+  done
+}
+
 e2e_wait_tray_icon() { wait_for "${1:-10}" e2e_tray_window; }
 e2e_wait_no_tray_icon() { wait_for "${1:-10}" bash -c "$(declare -f e2e_tray_window); ! e2e_tray_window"; }
 

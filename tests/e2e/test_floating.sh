@@ -8,19 +8,11 @@ e2e_start_x 1024x768
 printf '[Section]\nForm_Left=6000\nForm_Top=3000\nTry_Out=True\n' >"$INI"
 e2e_start_morvane
 
-# Small visible windows of the program, one per line: "X Y WIDTH HEIGHT".
-small_windows() {
-  local w
-  for w in $(xdotool search --onlyvisible --classname morvane 2>/dev/null); do
-    eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)" || continue
-    if [ "$WIDTH" -le 64 ] && [ "$HEIGHT" -le 64 ]; then echo "$X $Y $WIDTH $HEIGHT"; fi
-  done
-}
-icon_at() { [ "$(small_windows)" = "$1 $2 22 22" ]; }
-no_icon() { [ -z "$(small_windows)" ]; }
-export -f small_windows
+icon_at() { [ "$(e2e_small_windows)" = "$1 $2 22 22" ]; }
+no_icon() { [ -z "$(e2e_small_windows)" ]; }
+export -f e2e_small_windows
 
-wait_for 10 icon_at 400 200 || fail "no icon at 400,200: '$(small_windows)'"
+wait_for 10 icon_at 400 200 || fail "no icon at 400,200: '$(e2e_small_windows)'"
 sleep 0.3 # let it paint
 shot=$(e2e_shot start)
 # "r g b" of one pixel of that screenshot.
@@ -29,7 +21,7 @@ px() {
     sed -E 's/^[^(]*\(([0-9]+),([0-9]+),([0-9]+).*/\1 \2 \3/'
 }
 # Exactly one small window: the icon, and no tray icon beside it.
-[ "$(small_windows | wc -l)" -eq 1 ] || fail "more than the icon: $(small_windows)"
+[ "$(e2e_small_windows | wc -l)" -eq 1 ] || fail "more than the icon: $(e2e_small_windows)"
 
 desk="90 122 154"
 [ "$(px 400 200)" = "$desk" ] || fail "corner is not cut away: $(px 400 200)"
@@ -50,18 +42,18 @@ drag() { # from-x from-y dx dy
   xdotool mouseup 1
 }
 drag 411 211 150 100
-wait_for 5 icon_at 550 300 || fail "drag did not move the icon: $(small_windows)"
+wait_for 5 icon_at 550 300 || fail "drag did not move the icon: $(e2e_small_windows)"
 
 # Dropped half past the right edge: pushed back flush against it.
 drag 561 311 460 0
-wait_for 5 icon_at 1002 300 || fail "icon not kept on screen: $(small_windows)"
+wait_for 5 icon_at 1002 300 || fail "icon not kept on screen: $(e2e_small_windows)"
 e2e_shot dragged >/dev/null
 
 # A double-click hides the icon and opens the overlay.
 # Pressed about as long as a hand does: the window manager's move that each press
 # starts must see the button still down.
 xdotool mousemove 1013 311 mousedown 1 sleep 0.06 mouseup 1 sleep 0.06 mousedown 1 sleep 0.06 mouseup 1
-wait_for 5 no_icon || fail "double-click left the icon: $(small_windows)"
+wait_for 5 no_icon || fail "double-click left the icon: $(e2e_small_windows)"
 # With the full overlay, Space brings the icon back where it was dragged.
 fullscreen() {
   local w
@@ -73,7 +65,7 @@ fullscreen() {
 }
 if wait_for 2 fullscreen; then
   xdotool key space
-  wait_for 5 icon_at 1002 300 || fail "Space did not bring the icon back: $(small_windows)"
+  wait_for 5 icon_at 1002 300 || fail "Space did not bring the icon back: $(e2e_small_windows)"
 fi
 
 kill -TERM "$MORVANE_PID"
