@@ -3,6 +3,7 @@
 #include "core/app.h"
 #include "core/forms.h"
 #include "core/kavrel_b.h"
+#include "core/open_trace.h"
 #include "core/screen.h"
 #include "core/window_helpers.h"
 #include "platform/memory.h"
@@ -17,35 +18,10 @@
 #include <QRegion>
 #include <QTimer>
 
-#include <chrono>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#if defined(__GLIBC__)
-#endif
 
 namespace {
 Kavrel_G *instance = nullptr;
-
-// MORVANE_TRACE=1 prints the milestones of opening the overlay on stderr as
-// "morvane-trace <name> <ms>", on the monotonic clock that other processes
-// (the display probe in bench/) read too.
-bool tracing() {
-  static const bool on = [] {
-    const char *v = std::getenv("MORVANE_TRACE");
-    return v && *v && *v != '0';
-  }();
-  return on;
-}
-
-void trace(const char *what) {
-  if (!tracing())
-    return;
-  const auto now = std::chrono::steady_clock::now().time_since_epoch();
-  std::fprintf(stderr, "morvane-trace %s %.3f\n", what,
-               std::chrono::duration<double, std::milli>(now).count());
-  std::fflush(stderr);
-}
 
 // Colour values the toolkit starts its surfaces with.
 constexpr qint32 Silver = 0xC0C0C0;
@@ -84,12 +60,12 @@ void paintSurface(QPainter &p, const QWidget *w, const Surface &s, const QRect &
 // ---- loading and unloading ------------------------------------------------
 
 void Show_Kavrel_G() {
-  trace("open-start");
+  open_trace::mark("open-start");
   keepLargeBuffersSeparate();
   if (!instance) {
     instance = new Kavrel_G;
     instance->Form_Load();
-    trace("load-done");
+    open_trace::mark("load-done");
   }
   // Full screen covers the taskbar under the window manager and gets every key.
   instance->showFullScreen();
@@ -97,7 +73,7 @@ void Show_Kavrel_G() {
   instance->activateWindow();
   instance->Pic_Color()->setFocus();
   platform().skipTaskbar(instance); // lost again at every show
-  trace("shown");
+  open_trace::mark("shown");
 }
 
 Kavrel_G *kavrelG() { return instance; }
@@ -234,7 +210,7 @@ void Kavrel_G::Form_Load() {
   muji_->setGeometry(rect());
   // 7. One copy of the whole screen, taken before the window is ever shown.
   const QImage shot = platform().captureScreen();
-  trace("captured");
+  open_trace::mark("captured");
   if (!shot.isNull())
     display_.setPicture(Picture(shot));
   // 8. Seed the ring with the clean capture.
@@ -500,18 +476,18 @@ void Kavrel_G::paintEvent(QPaintEvent *e) {
       const auto *image = static_cast<const QImage *>(device);
       populatePages(image->constBits(), size_t(image->sizeInBytes()));
     }
-    trace("store-ready");
+    open_trace::mark("store-ready");
   }
   {
     QPainter p(this);
     paintSurface(p, this, form_, e->rect());
   }
-  if (!framed_ && tracing()) {
+  if (!framed_ && open_trace::enabled()) {
     framed_ = true;
-    trace("first-paint");
+    open_trace::mark("first-paint");
     // Queued: it runs once the painted frame has been handed to the display.
     QMetaObject::invokeMethod(
-        this, [] { trace("first-frame"); }, Qt::QueuedConnection);
+        this, [] { open_trace::mark("first-frame"); }, Qt::QueuedConnection);
   }
 }
 

@@ -1,5 +1,6 @@
 #include "platform/platform.h"
 
+#include "platform/capture.h"
 #include "platform/qt_tray_icon.h"
 #include "platform/x11.h"
 
@@ -74,18 +75,7 @@ QImage Platform::captureScreen() {
   QScreen *s = primary();
   if (!s)
     return {};
-  // Shared memory spares the 33 MB trip through the X socket at 4K. Qt keeps
-  // a screen's native origin and scales only its size.
-  if (x11::available()) {
-    QImage shm = x11::grabRootShm(QRect(s->geometry().topLeft(), screenPixels()));
-    if (!shm.isNull())
-      return shm;
-  }
-  QImage img = s->grabWindow(0).toImage();
-  if (img.format() != QImage::Format_RGB32)
-    img = img.convertToFormat(QImage::Format_RGB32);
-  img.setDevicePixelRatio(1.0);
-  return img;
+  return capture::grab(QRect(s->geometry().topLeft(), screenPixels()));
 }
 
 void Platform::setTopMost(QWidget *w, bool on) {

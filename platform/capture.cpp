@@ -1,0 +1,56 @@
+#include "platform/capture.h"
+
+#include <QByteArray>
+
+#include <cstdio>
+
+namespace capture {
+namespace {
+std::unique_ptr<ScreenCapture> &kept() {
+  static std::unique_ptr<ScreenCapture> way;
+  return way;
+}
+} // namespace
+
+std::vector<std::unique_ptr<ScreenCapture>> candidates() {
+  std::vector<std::unique_ptr<ScreenCapture>> all;
+  all.push_back(makeX11Shm());
+  all.push_back(makeQtGrab());
+  const QByteArray forced = qgetenv("MORVANE_CAPTURE");
+  std::vector<std::unique_ptr<ScreenCapture>> ways;
+  for (auto &w : all)
+    if (w->usable() && (forced.isEmpty() || forced == w->name()))
+      ways.push_back(std::move(w));
+  return ways;
+}
+
+QImage grab(const QRect &area) {
+  QString why;
+  if (kept()) {
+    QImage img = kept()->grab(area, why);
+    if (!img.isNull())
+      return img;
+    std::fprintf(stderr, "morvane: screen capture (%s) failed: %s\n", kept()->name(),
+                 qPrintable(why));
+    return {};
+  }
+  QStringList reasons;
+  for (auto &way : candidates()) {
+    why.clear();
+    QImage img = way->grab(area, why);
+    if (!img.isNull()) {
+      kept() = std::move(way);
+      return img;
+    }
+    reasons << QStringLiteral("%1: %2").arg(QLatin1String(way->name()), why);
+  }
+  std::fprintf(stderr, "morvane: screen capture failed: %s\n",
+               reasons.isEmpty() ? "no way to capture the screen in this session"
+                                 : qPrintable(reasons.join(QStringLiteral("; "))));
+  return {};
+}
+
+QString keptName() { return kept() ? QLatin1String(kept()->name()) : QString(); }
+
+void reset() { kept().reset(); }
+} // namespace capture

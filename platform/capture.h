@@ -1,0 +1,38 @@
+#pragma once
+// Ways of copying the screen's pixels. Each way lives in a file of its own
+// (capture_*.cpp); the first one that works in this session is kept for the
+// rest of it, so a session never pays twice for a way that cannot work.
+
+#include <QImage>
+#include <QRect>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+class ScreenCapture {
+public:
+  virtual ~ScreenCapture() = default;
+  // A short name, for messages and for MORVANE_CAPTURE, which forces one way (tests).
+  virtual const char *name() const = 0;
+  // Whether this way can work in the running session at all; makes no capture.
+  virtual bool usable() const = 0;
+  // The pixels of `area` (device pixels, desktop coordinates), Format_RGB32 at
+  // ratio 1. Null when it failed, and `why` then says why in a few words.
+  virtual QImage grab(const QRect &area, QString &why) = 0;
+};
+
+namespace capture {
+std::unique_ptr<ScreenCapture> makeX11Shm();
+std::unique_ptr<ScreenCapture> makeQtGrab();
+
+// The ways worth trying in this session, best first.
+std::vector<std::unique_ptr<ScreenCapture>> candidates();
+// One copy of `area` through the way kept for this session. A failure gives a
+// null image and one line on stderr that names the reason.
+QImage grab(const QRect &area);
+// The name of the way kept, or empty before the first success.
+QString keptName();
+// Forgets the way kept (tests).
+void reset();
+} // namespace capture
