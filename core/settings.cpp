@@ -81,6 +81,12 @@ QString fromSingle(float v) {
 }
 } // namespace settings_text
 
+void Derive_Tray_Point() {
+  // Near the bottom-right corner of the primary monitor, wherever that lies.
+  Tray_X = (Screen::Left() + Screen::Width()) / Screen::TwipsPerPixelX() - 69.0f;
+  Tray_Y = (Screen::Top() + Screen::Height()) / Screen::TwipsPerPixelY() - 24.0f;
+}
+
 void Load_Settings() {
   using namespace settings_text;
   // One read of the file serves every key (a damaged file may be large).
@@ -111,18 +117,18 @@ void Load_Settings() {
 
   t = read(sec, QStringLiteral("Form_Left"));
   if (t.isEmpty())
-    Form_Left = Screen::Width() - (21.0f * Screen::TwipsPerPixelX() + 8.0f) - 200.0f;
+    Form_Left = Screen::Left() + Screen::Width() -
+                (21.0f * Screen::TwipsPerPixelX() * Screen::PixelRatio() + 8.0f) - 200.0f;
   else if (auto v = roundTo32(t))
     Form_Left = static_cast<float>(*v);
 
   t = read(sec, QStringLiteral("Form_Top"));
   if (t.isEmpty())
-    Form_Top = 200.0f;
+    Form_Top = Screen::Top() + 200.0f;
   else if (auto v = roundTo32(t))
     Form_Top = static_cast<float>(*v);
 
-  Tray_X = Screen::Width() / Screen::TwipsPerPixelX() - 69.0f;
-  Tray_Y = Screen::Height() / Screen::TwipsPerPixelY() - 24.0f;
+  Derive_Tray_Point();
 
   for (int n = 1; n <= 9; ++n) {
     const QString section = QStringLiteral("F%1").arg(n);

@@ -12,6 +12,9 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
+#include <vector>
+
 class QWidget;
 
 // Mouse message numbers of a tray icon, as the resident window understands them.
@@ -43,20 +46,43 @@ signals:
   void mouseMessage(int code);
 };
 
+// One monitor of the desktop.
+struct Monitor {
+  QRect pixels;       // device pixels, desktop coordinates
+  double ratio = 1.0; // device pixels per Qt logical pixel
+};
+
 class Platform {
 public:
   virtual ~Platform() = default;
 
-  // Primary screen size in device pixels.
-  virtual QSize screenPixels() const;
+  // The monitors, the primary first; never empty.
+  virtual std::vector<Monitor> monitors() const;
+  // Calls `changed` from the event loop whenever a monitor comes, goes, moves or
+  // the primary changes, for as long as `context` lives.
+  virtual void watchMonitors(QObject *context, std::function<void()> changed);
   // Twips per device pixel: 1440 / logical dots per inch (15 at 96 dpi).
   virtual double twipsPerPixelX() const;
   virtual double twipsPerPixelY() const;
-  // Device pixels per Qt logical pixel on the primary screen.
-  virtual double devicePixelRatio() const;
 
-  // One copy of the whole primary screen, in device pixels, Format_RGB32.
-  virtual QImage captureScreen();
+  // Derived from monitors(). Rectangles in device pixels, desktop coordinates.
+  QRect primaryMonitor() const;
+  QSize screenPixels() const { return primaryMonitor().size(); }
+  // Device pixels per Qt logical pixel on the primary monitor.
+  double devicePixelRatio() const;
+  // The monitor holding the point; the primary when none does.
+  QRect monitorAt(const QPoint &pixel) const;
+  // The monitor holding most of the rectangle; empty when none holds any of it.
+  QRect monitorHolding(const QRect &pixels) const;
+  // Window geometry in Qt's logical coordinates to and from device pixels. As Qt
+  // does on X11, a monitor keeps its device origin and scales what lies beyond it.
+  QRect toLogical(const QRect &pixels) const;
+  QRect toPixels(const QRect &logical) const;
+  // The pointer in device pixels.
+  QPoint cursorPixel() const;
+
+  // One copy of `area` (device pixels, desktop coordinates), Format_RGB32.
+  virtual QImage captureScreen(const QRect &area);
 
   // Window stacking and decoration.
   virtual void setTopMost(QWidget *w, bool on);

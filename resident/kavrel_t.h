@@ -55,8 +55,11 @@ public:
   void setLeft(float twips);
   void setTop(float twips);
 
-  // Keeps the window on the primary screen (top, left, bottom, right, in that order).
+  // Keeps the window wholly on the monitor that holds most of it, or on the
+  // primary when none holds any (top, left, bottom, right, in that order).
   void Keep_On_Screen();
+  // The window in device pixels, desktop coordinates.
+  QRect pixelRect() const;
 
   Pic_B_Face *Pic_B() const { return pic_b_; }
   QTimer *Timer1() const { return timer1_; }
@@ -70,8 +73,8 @@ public:
 private:
   void Icon_Drag(const QPoint &globalPos);
   void End_Drag();
-  int toPixelX(float twips) const;
-  int toPixelY(float twips) const;
+  void moveToPixels(const QPoint &topLeft);
+  void Monitors_Changed();
 
   enum class Drag { None, System, Manual };
   Drag drag_ = Drag::None;

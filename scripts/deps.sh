@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev libxcb1-dev libxcb-shm0-dev libgl-dev
   libgtest-dev libbenchmark-dev
   xvfb icewm xdotool x11-utils x11-xserver-utils imagemagick xrestop
+  xserver-xorg-core xserver-xorg-video-dummy
   fonts-ipafont-gothic
 )
 if [ "${1:-}" = "--fuzz" ]; then

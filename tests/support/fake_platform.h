@@ -4,6 +4,7 @@
 
 #include "platform/platform.h"
 
+#include <QPointer>
 #include <QStringList>
 
 #include <vector>
@@ -44,11 +45,11 @@ public:
   FakePlatform();
   ~FakePlatform() override;
 
-  QSize screenPixels() const override { return screen; }
+  std::vector<Monitor> monitors() const override;
+  void watchMonitors(QObject *context, std::function<void()> changed) override;
   double twipsPerPixelX() const override { return tppX; }
   double twipsPerPixelY() const override { return tppY; }
-  double devicePixelRatio() const override { return 1.0; }
-  QImage captureScreen() override;
+  QImage captureScreen(const QRect &area) override;
   void setTopMost(QWidget *w, bool on) override;
   void skipTaskbar(QWidget *) override {}
   void animateRects(const QRect &from, const QRect &to) override;
@@ -64,10 +65,23 @@ public:
 
   FakeTrayIcon *tray() const { return lastTray; }
 
+  // Tells every live watcher that the monitors changed (after the test changed them).
+  void changeMonitors();
+  // A desktop scaled by `r` (1.5 at 144 dpi): device pixels per logical pixel and twips.
+  void setRatio(double r) {
+    ratio = r;
+    tppX = tppY = 15.0 / r;
+  }
+
+  // The primary monitor at `origin`, then the `others`, all at `ratio`.
   QSize screen{1024, 768};
+  QPoint origin{0, 0};
+  std::vector<QRect> others;
+  double ratio = 1.0;
   double tppX = 15, tppY = 15;
-  QImage capture; // what captureScreen() returns; a gradient when null
+  QImage capture; // what captureScreen() returns; a gradient of the desktop when null
   int captures = 0;
+  QRect captured; // the area of the last capture
   QPoint cursor{500, 400};
   QString dir; // the program's directory; a fresh temporary one by default
   QStringList helpOpened;
@@ -82,6 +96,7 @@ public:
 
 private:
   FakeTrayIcon *lastTray = nullptr;
+  std::vector<std::pair<QPointer<QObject>, std::function<void()>>> watchers;
   Platform *previous = nullptr;
   class QTemporaryDir *tmp = nullptr;
 };
