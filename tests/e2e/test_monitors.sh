@@ -68,7 +68,56 @@ e2e_shot tray_drawn >/dev/null
 xdotool key space
 OX=1280 wait_for 5 e2e_no_overlay || fail "Space left the overlay open"
 e2e_wait_tray_icon || fail "Space did not bring the tray icon back"
-xdotool key Escape 2>/dev/null
 kill -TERM "$MORVANE_PID"
-e2e_wait_exit 10 || fail "the program did not end"
+e2e_wait_exit 10 || fail "the tray program did not end"
+
+# --- The floating icon, stored on the left monitor.
+xsetroot -solid '#5a7a9a'
+printf '[Section]\nForm_Left=9000\nForm_Top=3000\nTry_Out=True\n' >"$INI"
+e2e_start_morvane
+icon_at() { [ "$(e2e_small_windows)" = "$1 $2 22 22" ]; }
+no_icon() { [ -z "$(e2e_small_windows)" ]; }
+export -f e2e_small_windows
+wait_for 10 icon_at 600 200 || fail "no icon at 600,200: '$(e2e_small_windows)'"
+sleep 0.3 # let it paint
+# Dropped across the edge between the monitors, mostly on the left: kept wholly there.
+xdotool mousemove 611 211 mousedown 1
+sleep 0.15
+for i in 1 2 3 4 5 6 7 8 9 10; do
+  xdotool mousemove $((611 + 660 * i / 10)) 211
+  sleep 0.03
+done
+xdotool mouseup 1
+wait_for 5 icon_at 1258 200 || fail "the icon is not kept on the left monitor: $(e2e_small_windows)"
+sleep 0.3
+before=$(e2e_shot floating_before)
+
+# Its double-click freezes the left monitor; the right one stays live.
+xdotool mousemove 1269 211 mousedown 1 sleep 0.06 mouseup 1 sleep 0.06 mousedown 1 sleep 0.06 mouseup 1
+OX=0 wait_for 5 e2e_overlay_window || fail "the double-click opened no overlay over the left monitor"
+wait_for 5 no_icon || fail "the icon is still there while drawing: $(e2e_small_windows)"
+sleep 0.5
+xsetroot -solid '#c87828'
+sleep 0.3
+after=$(e2e_shot floating_opened)
+pixel_is 2400 100 "$LIVE" "the right monitor stays live"
+pixel_is 100 400 "$DESK" "the left monitor is frozen"
+for f in "$before" "$after"; do blank "$f" "0,0 16,16"; blank "$f" "1256,198 1282,224"; done
+same_part "$before" "$after" 1280x800+0+0 "the frozen left monitor"
+pixel_is 6 6 "0 255 0" "the dot at the left monitor's corner"
+drag 300,500 600,500
+pixel_is 450 500 "0 255 0" "a stroke on the left monitor"
+e2e_shot floating_drawn >/dev/null
+
+# The left monitor unplugged: its overlay closes as with Space, and the icon
+# stored there comes back onto the primary.
+xrandr --delmonitor VIRT-L || fail "xrandr could not remove the left monitor"
+OX=0 wait_for 5 e2e_no_overlay || fail "the overlay outlived its monitor"
+wait_for 5 icon_at 1280 200 || fail "the icon did not come back onto the primary: $(e2e_small_windows)"
+e2e_alive || fail "unplugging a monitor ended the program"
+e2e_shot unplugged >/dev/null
+kill -TERM "$MORVANE_PID"
+e2e_wait_exit 10 || fail "the floating program did not end"
+[ "$(ini_get Section Form_Left)" = 19200 ] || fail "Form_Left is '$(ini_get Section Form_Left)'"
+[ "$(ini_get Section Form_Top)" = 3000 ] || fail "Form_Top is '$(ini_get Section Form_Top)'"
 pass
