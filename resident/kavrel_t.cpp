@@ -128,8 +128,13 @@ void Kavrel_T::Form_Load() {
   // A little over 21 pixels each way; the window covers the fraction with a whole pixel.
   width_ = tppX * 21.0f * ratio + 8.0f;
   height_ = tppY * 21.0f * ratio + 8.0f;
-  resize(int(std::ceil(width_ / tppX / ratio - 1e-3)),
-         int(std::ceil(height_ / tppY / ratio - 1e-3)));
+  setFixedSize(int(std::ceil(width_ / tppX / ratio - 1e-3)),
+               int(std::ceil(height_ / tppY / ratio - 1e-3)));
+  // At a fractional scale the window manager sizes a window in whole steps of
+  // the scale from its base size; from this size, no step is needed. Qt hands
+  // the base size on only to a window that exists.
+  winId();
+  setBaseSize(size());
 
   setLeft(twipsOr0(Form_Left));
   setTop(twipsOr0(Form_Top));

@@ -16,6 +16,8 @@
 #include <QPointer>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace cap = captions::dialog;
 namespace art = resources::dialog;
 
@@ -283,8 +285,9 @@ void Kavrel_I::Form_Load() {
   setFixedSize(Pic_C->width(), Pic_C->height() + 20);
   const int wTw = int(float(width()) * ratio * tx);
   const int hTw = int(float(height()) * ratio * ty);
-  const int leftTw = int(Screen::Left()) + (int(Screen::Width()) - wTw) / 2;
-  const int topTw = int(Screen::Top()) + (int(Screen::Height()) - hTw) / 2;
+  // A monitor too small for the dialog keeps its title strip, the drag handle, on screen.
+  const int leftTw = int(Screen::Left()) + std::max(0, (int(Screen::Width()) - wTw) / 2);
+  const int topTw = int(Screen::Top()) + std::max(0, (int(Screen::Height()) - hTw) / 2);
   const QPoint corner(qRound(leftTw / tx), qRound(topTw / ty));
   move(platform().toLogical(QRect(corner, platform().toPixels(rect()).size())).topLeft());
   // 4.
