@@ -110,6 +110,24 @@ TEST_F(LoadSettings, ScreenAtAnotherDpi) {
   EXPECT_FLOAT_EQ(Tray_Y, 1080 - 24);
 }
 
+TEST_F(LoadSettings, PrimaryMonitorRightOfAnotherAndScaled) {
+  fake.setRatio(1.5); // 10 twips per pixel
+  fake.screen = QSize(1920, 1080);
+  fake.origin = QPoint(1920, 0);
+  fake.others = {QRect(0, 0, 1920, 1080)};
+  Load_Settings();
+  // The new icon near the primary's top-right corner, 21 logical pixels + 8 twips wide.
+  EXPECT_FLOAT_EQ(*Form_Left, 38400.0f - (21 * 15 + 8) - 200);
+  EXPECT_FLOAT_EQ(*Form_Top, 200.0f);
+  EXPECT_FLOAT_EQ(Tray_X, 3840 - 69);
+  EXPECT_FLOAT_EQ(Tray_Y, 1080 - 24);
+  // The primary moves to the left: the tray point follows.
+  fake.origin = QPoint(0, 0);
+  fake.others = {QRect(1920, 0, 1920, 1080)};
+  Derive_Tray_Point();
+  EXPECT_FLOAT_EQ(Tray_X, 1920 - 69);
+}
+
 TEST(SettingsText, NumberSpellings) {
   using settings_text::toNumber;
   EXPECT_EQ(toNumber(" -12.50 "), -12.5);
