@@ -207,6 +207,8 @@ void Kavrel_T::Keep_On_Screen() {
 
 // Monitors came or went: an icon left on none, or across an edge, is brought back.
 void Kavrel_T::Monitors_Changed() {
+  if (instance != this) // unloading; its place is no longer the icon's
+    return;
   const QPoint before = pos();
   Keep_On_Screen();
   if (pos() != before) {
