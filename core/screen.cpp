@@ -11,8 +11,8 @@ float Width() { return static_cast<float>(PixelWidth()) * TwipsPerPixelX(); }
 float Height() { return static_cast<float>(PixelHeight()) * TwipsPerPixelY(); }
 QRect PixelRect() { return platform().primaryMonitor(); }
 float Left() { return static_cast<float>(PixelRect().left()) * TwipsPerPixelX(); }
-float PixelRatio() { return static_cast<float>(platform().devicePixelRatio()); }
 float Top() { return static_cast<float>(PixelRect().top()) * TwipsPerPixelY(); }
+float PixelRatio() { return static_cast<float>(platform().devicePixelRatio()); }
 } // namespace Screen
 
 #include <QApplication>
