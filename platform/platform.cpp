@@ -166,6 +166,17 @@ void Platform::showWindowMove() {
 
 QPoint Platform::cursorPos() const { return QCursor::pos(); }
 
+bool Platform::startSystemMove(QWidget *w) {
+  QWindow *h = w ? w->windowHandle() : nullptr;
+  return h && h->startSystemMove();
+}
+
+Qt::MouseButtons Platform::mouseButtons() const {
+  if (x11::available())
+    return x11::pointerButtons();
+  return QGuiApplication::mouseButtons();
+}
+
 // The classic system colour numbers mapped onto the current Qt palette.
 QColor Platform::systemColor(int n) const {
   const QPalette pal = QGuiApplication::palette();

@@ -147,6 +147,25 @@ void flush() {
     xcb_flush(c);
 }
 
+Qt::MouseButtons pointerButtons() {
+  xcb_connection_t *c = conn();
+  if (!c)
+    return Qt::NoButton;
+  xcb_query_pointer_reply_t *r =
+      xcb_query_pointer_reply(c, xcb_query_pointer(c, rootOf(c)), nullptr);
+  if (!r)
+    return Qt::NoButton;
+  Qt::MouseButtons held;
+  if (r->mask & XCB_BUTTON_MASK_1)
+    held |= Qt::LeftButton;
+  if (r->mask & XCB_BUTTON_MASK_2)
+    held |= Qt::MiddleButton;
+  if (r->mask & XCB_BUTTON_MASK_3)
+    held |= Qt::RightButton;
+  free(r);
+  return held;
+}
+
 QImage grabRootShm(const QRect &rect) {
   static const bool refused = qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM");
   xcb_connection_t *c = conn();

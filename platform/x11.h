@@ -3,6 +3,7 @@
 
 #include <QImage>
 #include <QRect>
+#include <Qt>
 #include <QtGui/qwindowdefs.h>
 
 namespace x11 {
@@ -15,6 +16,8 @@ void setSkipTaskbar(WId window);
 // Owner window of the system tray selection of the default screen, 0 when none.
 quint32 trayOwner();
 void flush();
+// Buttons held on the core pointer now (a round trip to the server).
+Qt::MouseButtons pointerButtons();
 
 // The pixels of `rect` (device pixels, root coordinates) of the default
 // screen's root window through MIT-SHM, Format_RGB32, without a copy: the
