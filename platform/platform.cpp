@@ -166,9 +166,15 @@ void Platform::showWindowMove() {
 
 QPoint Platform::cursorPos() const { return QCursor::pos(); }
 
-bool Platform::startSystemMove(QWidget *w) {
+bool Platform::startSystemMove(QWidget *w, const QPoint &pressed) {
   QWindow *h = w ? w->windowHandle() : nullptr;
-  return h && h->startSystemMove();
+  if (!h)
+    return false;
+  // Qt's own move anchors at the present pointer, so a move that starts after
+  // the pointer travelled would leave the window behind by that distance.
+  if (x11::available())
+    return x11::startMove(w->winId(), (QPointF(pressed) * devicePixelRatio()).toPoint());
+  return h->startSystemMove();
 }
 
 Qt::MouseButtons Platform::mouseButtons() const {

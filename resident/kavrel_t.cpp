@@ -201,7 +201,7 @@ void Kavrel_T::Pic_B_MouseMove(const QPoint &globalPos, Qt::MouseButtons held) {
     if (!(held & Qt::LeftButton) ||
         (globalPos - pressGlobal_).manhattanLength() < QApplication::startDragDistance())
       return;
-    if (platform().startSystemMove(this)) {
+    if (platform().startSystemMove(this, pressGlobal_)) {
       drag_ = Drag::System;
       return;
     }

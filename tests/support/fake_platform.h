@@ -59,7 +59,7 @@ public:
       onWindowMoveShown();
   }
   QPoint cursorPos() const override { return cursor; }
-  bool startSystemMove(QWidget *) override {
+  bool startSystemMove(QWidget *, const QPoint &) override {
     ++systemMoves;
     return windowManagerMoves;
   }
