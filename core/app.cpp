@@ -23,7 +23,11 @@ int Main(int argc, char **argv) {
 
   // Logging off, SIGTERM, SIGINT and SIGHUP close the main window like an exit command.
   session::onEndOfSession([] { App_End(); });
-  return app.exec();
+  const int code = app.exec();
+  // The loop ended without an exit command: the three keys are still saved, once.
+  Unload_Kavrel_S();
+  platform().endProcess(code);
+  return code; // not reached
 }
 
 void App_End() {
