@@ -4,6 +4,7 @@
 #include "core/settings.h"
 #include "platform/platform.h"
 #include "platform/session.h"
+#include "platform/translations.h"
 
 #include <QApplication>
 
@@ -17,6 +18,7 @@ int Main(int argc, char **argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Morvane"));
   QApplication::setQuitOnLastWindowClosed(false);
+  translations::installQtJapanese();
 
   Load_Settings();
   Load_Kavrel_S();
