@@ -4,6 +4,7 @@
 #include "core/settings.h"
 #include "platform/platform.h"
 #include "platform/session.h"
+#include "platform/translations.h"
 
 #include <QApplication>
 
@@ -17,13 +18,18 @@ int Main(int argc, char **argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Morvane"));
   QApplication::setQuitOnLastWindowClosed(false);
+  translations::installQtJapanese();
 
   Load_Settings();
   Load_Kavrel_S();
 
   // Logging off, SIGTERM, SIGINT and SIGHUP close the main window like an exit command.
   session::onEndOfSession([] { App_End(); });
-  return app.exec();
+  const int code = app.exec();
+  // The loop ended without an exit command: the three keys are still saved, once.
+  Unload_Kavrel_S();
+  platform().endProcess(code);
+  return code; // not reached
 }
 
 void App_End() {

@@ -5,6 +5,7 @@
 #include "core/kavrel_b.h"
 #include "core/screen.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -75,9 +76,21 @@ std::optional<bool> toBoolean(const QString &text) {
 QString fromSingle(float v) {
   if (!std::isfinite(v))
     return QStringLiteral("0");
-  if (std::floor(v) == v && std::fabs(v) < 1e9f)
-    return QString::number(static_cast<qint64>(v));
-  return QString::number(double(v), 'g', 7);
+  // Plain digits only: the reader takes no exponent, so "1e+09" would come back as no value.
+  if (v == 0.0f)
+    return QStringLiteral("0");
+  if (std::floor(v) == v)
+    return QString::number(double(v), 'f', 0);
+  // Seven significant digits, as a single has, with no trailing zeros.
+  const int intDigits = int(std::floor(std::log10(std::fabs(double(v))))) + 1;
+  QString s = QString::number(double(v), 'f', std::clamp(7 - intDigits, 0, 45));
+  if (s.contains(QLatin1Char('.'))) {
+    while (s.endsWith(QLatin1Char('0')))
+      s.chop(1);
+    if (s.endsWith(QLatin1Char('.')))
+      s.chop(1);
+  }
+  return s;
 }
 } // namespace settings_text
 

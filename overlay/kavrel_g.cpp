@@ -505,6 +505,13 @@ void Kavrel_G::paintEvent(QPaintEvent *e) {
 
 void Kavrel_G::resizeEvent(QResizeEvent *) { muji_->setGeometry(rect()); }
 
+// A window manager's close (Alt+F4, a task switcher) would leave no way back: act as Space.
+void Kavrel_G::closeEvent(QCloseEvent *e) {
+  e->ignore();
+  if (kavrelG() == this)
+    Return_To_Resident();
+}
+
 void Kavrel_G::mousePressEvent(QMouseEvent *e) {
   const int b = mouseButtonCode(e->button());
   if (!b)

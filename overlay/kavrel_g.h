@@ -102,6 +102,7 @@ protected:
   void mouseMoveEvent(QMouseEvent *e) override;
   void mouseReleaseEvent(QMouseEvent *e) override;
   void keyPressEvent(QKeyEvent *e) override;
+  void closeEvent(QCloseEvent *e) override;
 
 private:
   friend class ColorDot;              // the dot hands its keys to the overlay (key preview)

@@ -244,6 +244,23 @@ void Platform::showWindowMove() {
 
 QPoint Platform::cursorPos() const { return QCursor::pos(); }
 
+bool Platform::startSystemMove(QWidget *w, const QPoint &pressed) {
+  QWindow *h = w ? w->windowHandle() : nullptr;
+  if (!h)
+    return false;
+  // Qt's own move anchors at the present pointer, so a move that starts after
+  // the pointer travelled would leave the window behind by that distance.
+  if (x11::available())
+    return x11::startMove(w->winId(), (QPointF(pressed) * devicePixelRatio()).toPoint());
+  return h->startSystemMove();
+}
+
+Qt::MouseButtons Platform::mouseButtons() const {
+  if (x11::available())
+    return x11::pointerButtons();
+  return QGuiApplication::mouseButtons();
+}
+
 // The classic system colour numbers mapped onto the current Qt palette.
 QColor Platform::systemColor(int n) const {
   const QPalette pal = QGuiApplication::palette();

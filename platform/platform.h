@@ -93,6 +93,12 @@ public:
   virtual void showWindowMove();
 
   virtual QPoint cursorPos() const;
+  // Hands the pointer pressed at `pressed` (global) to the window manager's
+  // move of w's window; false when no window manager takes it.
+  virtual bool startSystemMove(QWidget *w, const QPoint &pressed);
+  // The pointer's buttons held now, as the display server sees them: a window
+  // manager's move may keep the release from the program.
+  virtual Qt::MouseButtons mouseButtons() const;
   // System colour number n (0..30) of the current colour scheme.
   virtual QColor systemColor(int n) const;
 

@@ -8,13 +8,12 @@
 #include "resident/kavrel_m.h"
 #include "resources/resources.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QCursor>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
-#include <QWindow>
 
 #include <cmath>
 
@@ -67,7 +66,7 @@ void Pic_B_Face::mousePressEvent(QMouseEvent *e) {
 }
 
 void Pic_B_Face::mouseMoveEvent(QMouseEvent *e) {
-  form_->Pic_B_MouseMove(e->globalPosition().toPoint());
+  form_->Pic_B_MouseMove(e->globalPosition().toPoint(), e->buttons());
 }
 
 void Pic_B_Face::mouseReleaseEvent(QMouseEvent *e) {
@@ -226,18 +225,25 @@ void Kavrel_T::Pic_B_MouseDown(int button, const QPoint &globalPos) {
 void Kavrel_T::Icon_Drag(const QPoint &globalPos) {
   if (drag_ != Drag::None) // a release the window manager swallowed
     End_Drag();
-  QWindow *h = windowHandle();
-  if (h && h->startSystemMove()) {
-    drag_ = Drag::System;
-    return;
-  }
-  // No window manager: follow the pointer ourselves.
-  drag_ = Drag::Manual;
+  // The move starts only once the pointer travels: a window manager's move taken
+  // at the press would swallow the second click of a quick double-click.
+  drag_ = Drag::Pressed;
   pressGlobal_ = globalPos;
   pressWindowPos_ = pos();
 }
 
-void Kavrel_T::Pic_B_MouseMove(const QPoint &globalPos) {
+void Kavrel_T::Pic_B_MouseMove(const QPoint &globalPos, Qt::MouseButtons held) {
+  if (drag_ == Drag::Pressed) {
+    if (!(held & Qt::LeftButton) ||
+        (globalPos - pressGlobal_).manhattanLength() < QApplication::startDragDistance())
+      return;
+    if (platform().startSystemMove(this, pressGlobal_)) {
+      drag_ = Drag::System;
+      return;
+    }
+    // No window manager: follow the pointer ourselves.
+    drag_ = Drag::Manual;
+  }
   if (drag_ == Drag::Manual)
     move(pressWindowPos_ + (globalPos - pressGlobal_));
 }
@@ -277,4 +283,10 @@ void Kavrel_T::Pic_B_DblClick() {
   Show_Kavrel_G();
 }
 
-void Kavrel_T::Timer1_Timer() { Set_TopMost(this, true); }
+void Kavrel_T::Timer1_Timer() {
+  // The window manager's move may keep the release from us: end the drag once
+  // the button is up.
+  if (drag_ == Drag::System && !(platform().mouseButtons() & Qt::LeftButton))
+    End_Drag();
+  Set_TopMost(this, true);
+}

@@ -41,7 +41,7 @@ public:
 
   // Mouse handlers of the face; button 1 left, 2 right.
   void Pic_B_MouseDown(int button, const QPoint &globalPos);
-  void Pic_B_MouseMove(const QPoint &globalPos);
+  void Pic_B_MouseMove(const QPoint &globalPos, Qt::MouseButtons held);
   void Pic_B_MouseUp(int button);
   void Pic_B_DblClick();
   void Timer1_Timer();
@@ -76,7 +76,8 @@ private:
   void moveToPixels(const QPoint &topLeft);
   void Monitors_Changed();
 
-  enum class Drag { None, System, Manual };
+  // Pressed: the left button is down and the pointer has not yet travelled.
+  enum class Drag { None, Pressed, System, Manual };
   Drag drag_ = Drag::None;
   QPoint pressGlobal_;
   QPoint pressWindowPos_;

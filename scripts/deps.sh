@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config python3
-  qt6-base-dev libxcb1-dev libxcb-shm0-dev libgl-dev
+  qt6-base-dev qt6-translations-l10n libxcb1-dev libxcb-shm0-dev libgl-dev
   libgtest-dev libbenchmark-dev
   xvfb icewm xdotool x11-utils x11-xserver-utils imagemagick xrestop
   xserver-xorg-core xserver-xorg-video-dummy

@@ -143,6 +143,11 @@ TEST(SettingsText, SinglesPrintLikeTheRuntime) {
   EXPECT_EQ(fromSingle(14837.0f), "14837");
   EXPECT_EQ(fromSingle(-15.0f), "-15");
   EXPECT_EQ(fromSingle(123.5f), "123.5");
+  // Large and tiny values in plain digits, which the reader accepts.
+  EXPECT_EQ(fromSingle(1e9f), "1000000000");
+  EXPECT_EQ(fromSingle(-3e10f), "-30000001024");
+  EXPECT_EQ(fromSingle(0.00005f), "0.00005");
+  EXPECT_EQ(*settings_text::roundTo32(fromSingle(2e9f)), 2000000000);
   // What is printed reads back as the same whole number.
   EXPECT_EQ(*settings_text::roundTo32(fromSingle(14836.6f)), 14837);
 }

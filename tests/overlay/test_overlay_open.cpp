@@ -136,6 +136,14 @@ TEST_F(OverlayTest, SpaceBringsBackTheTrayIconOrTheFloatingIcon) {
   EXPECT_FALSE(fp.tray()->isAdded());
   EXPECT_TRUE(kavrelT());
   Unload_Kavrel_T();
+  flushDeletes();
+
+  // A window manager's close (Alt+F4) acts as Space.
+  Try_Out = false;
+  g = open();
+  g->close();
+  EXPECT_TRUE(fp.tray()->isAdded());
+  EXPECT_EQ(kavrelG(), nullptr);
   Unload_Kavrel_S();
   flushDeletes();
 }

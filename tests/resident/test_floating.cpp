@@ -230,6 +230,30 @@ TEST_F(Floating, DragStoresPositionAndKeepsIconOnScreen) {
   EXPECT_EQ(t->pos(), QPoint(0, 0));
 }
 
+TEST_F(Floating, WindowManagerMoveStartsPastDragDistanceAndEndsWithoutRelease) {
+  Icon_Enabled = true;
+  fake.windowManagerMoves = true;
+  Kavrel_T *t = showIcon();
+  const QPoint at = centre(t);
+  const int near = QApplication::startDragDistance() - 1;
+  send(t, QEvent::MouseButtonPress, Qt::LeftButton, at, Qt::LeftButton);
+  send(t, QEvent::MouseMove, Qt::NoButton, at + QPoint(near, 0), Qt::LeftButton);
+  EXPECT_EQ(fake.systemMoves, 0);
+  send(t, QEvent::MouseMove, Qt::NoButton, at + QPoint(30, 0), Qt::LeftButton);
+  EXPECT_EQ(fake.systemMoves, 1);
+
+  // The window manager drops the icon past the right edge and keeps the release.
+  t->move(1010, -5);
+  fake.buttonsHeld = Qt::LeftButton;
+  t->Timer1_Timer();
+  EXPECT_FLOAT_EQ(*Form_Left, 6000.0f); // still moving
+  fake.buttonsHeld = Qt::NoButton;
+  t->Timer1_Timer();
+  EXPECT_EQ(t->pos(), QPoint(1002, 0));
+  EXPECT_FLOAT_EQ(*Form_Left, 1002.0f * 15);
+  EXPECT_FLOAT_EQ(*Form_Top, 0.0f);
+}
+
 TEST_F(Floating, ClickWithoutMovingStoresUnchangedPosition) {
   Icon_Enabled = true;
   Form_Left = 6007.0f; // stored twips between two pixels
@@ -300,11 +324,15 @@ TEST_F(Floating, MenuOpensOnRightReleaseOnly) {
 TEST_F(Floating, DoubleClickStoresThenStartsDrawing) {
   Icon_Enabled = true;
   Form_Left = 6007.0f;
+  fake.windowManagerMoves = true;
   QPointer<Kavrel_T> t = showIcon();
   const QPoint at = centre(t);
   send(t, QEvent::MouseButtonPress, Qt::LeftButton, at, Qt::LeftButton);
+  send(t, QEvent::MouseMove, Qt::NoButton, at + QPoint(1, 1), Qt::LeftButton); // a hand's jitter
   send(t, QEvent::MouseButtonRelease, Qt::LeftButton, at, Qt::NoButton);
   send(t, QEvent::MouseButtonDblClick, Qt::LeftButton, at, Qt::LeftButton);
+  // The pointer never went to the window manager, which would keep the second click.
+  EXPECT_EQ(fake.systemMoves, 0);
   EXPECT_FLOAT_EQ(*Form_Left, 6000.0f); // the first press ran the drag routine
   EXPECT_EQ(kavrelT(), nullptr);
   EXPECT_NE(kavrelG(), nullptr);
@@ -370,7 +398,15 @@ TEST_F(Floating, SwitchToTrayAndBackReturnsToPlaceBeforeSlide) {
   EXPECT_FALSE(Try_Out);
   EXPECT_TRUE(fake.tray()->added);
 
+  std::vector<QPoint> slide;
+  fake.onWindowMoveShown = [&] { slide.push_back(kavrelT()->pos()); };
   kavrelS()->m_Out_Click();
+  fake.onWindowMoveShown = nullptr;
+  // 99 steps out of the tray point (955, 744) towards (250, 290): (14325 - 3750) / 100
+  // twips = 7.05 px -> 7 px, (11160 - 4350) / 100 twips = 4.54 px -> 5 px each.
+  ASSERT_EQ(slide.size(), 99u);
+  EXPECT_EQ(slide.front(), QPoint(955 - 7, 744 - 5));
+  EXPECT_EQ(slide.back(), QPoint(955 - 99 * 7, 744 - 99 * 5));
   EXPECT_TRUE(Try_Out);
   EXPECT_FALSE(fake.tray()->added);
   ASSERT_NE(kavrelT(), nullptr);

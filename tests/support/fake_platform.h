@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 struct ProcessEnded {
@@ -53,8 +54,17 @@ public:
   void setTopMost(QWidget *w, bool on) override;
   void skipTaskbar(QWidget *) override {}
   void animateRects(const QRect &from, const QRect &to) override;
-  void showWindowMove() override { ++windowMovesShown; }
+  void showWindowMove() override {
+    ++windowMovesShown;
+    if (onWindowMoveShown)
+      onWindowMoveShown();
+  }
   QPoint cursorPos() const override { return cursor; }
+  bool startSystemMove(QWidget *, const QPoint &) override {
+    ++systemMoves;
+    return windowManagerMoves;
+  }
+  Qt::MouseButtons mouseButtons() const override { return buttonsHeld; }
   QColor systemColor(int n) const override;
   bool openHelp(const QString &path) override;
   void notifyUser(QWidget *, const QString &text) override { notices << text; }
@@ -90,6 +100,10 @@ public:
   std::vector<std::pair<QRect, QRect>> animations;
   std::vector<std::pair<QWidget *, bool>> topMostCalls;
   int windowMovesShown = 0;
+  std::function<void()> onWindowMoveShown;
+  int systemMoves = 0;             // window manager moves asked for
+  bool windowManagerMoves = false; // whether one takes them; none offscreen
+  Qt::MouseButtons buttonsHeld = Qt::NoButton;
   int trayRemoves = 0; // every tray icon's removals, kept after the icon is gone
   QColor windowText{0, 0, 0};
   QColor window{255, 255, 255};
