@@ -251,7 +251,7 @@ bool Platform::startSystemMove(QWidget *w, const QPoint &pressed) {
   // Qt's own move anchors at the present pointer, so a move that starts after
   // the pointer travelled would leave the window behind by that distance.
   if (x11::available())
-    return x11::startMove(w->winId(), (QPointF(pressed) * devicePixelRatio()).toPoint());
+    return x11::startMove(w->winId(), toPixels(QRect(pressed, QSize(0, 0))).topLeft());
   return h->startSystemMove();
 }
 
