@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   xvfb icewm xdotool x11-utils x11-xserver-utils imagemagick xrestop
   fonts-ipafont-gothic
+  dpkg-dev lintian desktop-file-utils appstream # make package and its checks
 )
 if [ "${1:-}" = "--fuzz" ]; then
   packages+=(clang libclang-rt-14-dev)
