@@ -61,6 +61,9 @@ PREFIX=$prefix PURGE=1 bash "$repo/scripts/uninstall.sh" >/dev/null || fail "pur
 
 # --- The Debian package ---
 [ "$(id -u)" = 0 ] || fail "the package case installs with apt-get and adds a user: run as root"
+# One package case at a time on a machine (several worktrees may run their tests).
+exec 9>/tmp/morvane-package-test.lock
+flock -w 240 9 || fail "another package test held the machine for 4 minutes"
 if dpkg-query -W -f='${Status}' morvane 2>/dev/null | grep -q ' installed'; then
   fail "a morvane package is installed on this machine; purge it first (apt-get purge morvane)"
 fi
@@ -117,7 +120,7 @@ command=$(sed -n 's/^Exec=//p' /usr/share/applications/morvane.desktop)
   USER="$user" LOGNAME="$user" PATH=/usr/local/bin:/usr/bin:/bin DISPLAY="$DISPLAY" \
   XDG_RUNTIME_DIR="$uhome/runtime" DBUS_SESSION_BUS_ADDRESS=disabled: \
   ${ASAN_OPTIONS:+ASAN_OPTIONS=$ASAN_OPTIONS} ${UBSAN_OPTIONS:+UBSAN_OPTIONS=$UBSAN_OPTIONS} \
-  sh -c "cd && exec $command" >"$E2E_ROOT/package-morvane.log" 2>&1) &
+  sh -c "cd && exec $command" >"$E2E_ROOT/package-morvane.log" 2>&1 9>&-) &
 MORVANE_PID=$!
 E2E_PIDS+=($MORVANE_PID)
 e2e_wait_tray_icon 20 || fail "the packaged program shows no tray icon: $(head -c 500 "$E2E_ROOT/package-morvane.log")"
