@@ -8,9 +8,9 @@ packages=(
   cmake g++ make pkg-config python3
   qt6-base-dev qt6-translations-l10n libxcb1-dev libxcb-shm0-dev libgl-dev
   libgtest-dev libbenchmark-dev
+  dpkg-dev lintian desktop-file-utils appstream # make package and its checks
   xvfb icewm xdotool x11-utils x11-xserver-utils imagemagick xrestop
   fonts-ipafont-gothic
-  dpkg-dev lintian desktop-file-utils appstream # make package and its checks
 )
 if [ "${1:-}" = "--fuzz" ]; then
   packages+=(clang libclang-rt-14-dev)

@@ -113,6 +113,30 @@ TEST_F(LoadSettings, ScreenAtAnotherDpi) {
   EXPECT_FLOAT_EQ(Tray_Y, 1080 - 24);
 }
 
+TEST(SettingsText, NumberSpellings) {
+  using settings_text::toNumber;
+  EXPECT_EQ(toNumber(" -12.50 "), -12.5);
+  EXPECT_EQ(toNumber("+7"), 7.0);
+  EXPECT_EQ(toNumber(".5"), 0.5);
+  EXPECT_EQ(toNumber("5."), 5.0);
+  for (const char *bad : {"", " ", "-", ".", "1,5", "0x10", "1 2", "inf", "nan", "１２"})
+    EXPECT_FALSE(toNumber(QString::fromUtf8(bad)).has_value()) << bad;
+}
+
+TEST(SettingsText, SinglesPrintLikeTheRuntime) {
+  using settings_text::fromSingle;
+  EXPECT_EQ(fromSingle(14837.0f), "14837");
+  EXPECT_EQ(fromSingle(-15.0f), "-15");
+  EXPECT_EQ(fromSingle(123.5f), "123.5");
+  // Large and tiny values in plain digits, which the reader accepts.
+  EXPECT_EQ(fromSingle(1e9f), "1000000000");
+  EXPECT_EQ(fromSingle(-3e10f), "-30000001024");
+  EXPECT_EQ(fromSingle(0.00005f), "0.00005");
+  EXPECT_EQ(*settings_text::roundTo32(fromSingle(2e9f)), 2000000000);
+  // What is printed reads back as the same whole number.
+  EXPECT_EQ(*settings_text::roundTo32(fromSingle(14836.6f)), 14837);
+}
+
 namespace {
 // HOME and XDG_CONFIG_HOME for one test, restored afterwards.
 struct UserEnvironment {
@@ -184,28 +208,4 @@ TEST_F(LoadSettings, ConfigFolderFallbacksAndFailures) {
   EXPECT_EQ(Undo_Mode, 0);
   ASSERT_TRUE(blocker.open(QIODevice::ReadOnly));
   EXPECT_EQ(blocker.readAll(), "keep");
-}
-
-TEST(SettingsText, NumberSpellings) {
-  using settings_text::toNumber;
-  EXPECT_EQ(toNumber(" -12.50 "), -12.5);
-  EXPECT_EQ(toNumber("+7"), 7.0);
-  EXPECT_EQ(toNumber(".5"), 0.5);
-  EXPECT_EQ(toNumber("5."), 5.0);
-  for (const char *bad : {"", " ", "-", ".", "1,5", "0x10", "1 2", "inf", "nan", "１２"})
-    EXPECT_FALSE(toNumber(QString::fromUtf8(bad)).has_value()) << bad;
-}
-
-TEST(SettingsText, SinglesPrintLikeTheRuntime) {
-  using settings_text::fromSingle;
-  EXPECT_EQ(fromSingle(14837.0f), "14837");
-  EXPECT_EQ(fromSingle(-15.0f), "-15");
-  EXPECT_EQ(fromSingle(123.5f), "123.5");
-  // Large and tiny values in plain digits, which the reader accepts.
-  EXPECT_EQ(fromSingle(1e9f), "1000000000");
-  EXPECT_EQ(fromSingle(-3e10f), "-30000001024");
-  EXPECT_EQ(fromSingle(0.00005f), "0.00005");
-  EXPECT_EQ(*settings_text::roundTo32(fromSingle(2e9f)), 2000000000);
-  // What is printed reads back as the same whole number.
-  EXPECT_EQ(*settings_text::roundTo32(fromSingle(14836.6f)), 14837);
 }
