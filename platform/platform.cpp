@@ -8,6 +8,8 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -332,6 +334,21 @@ void Platform::notifyUser(QWidget *owner, const QString &text) {
 }
 
 QString Platform::appPath() const { return QCoreApplication::applicationDirPath(); }
+
+bool Platform::appPathWritable() const {
+  // access() also answers false on a read-only file system.
+  return ::access(QFile::encodeName(appPath()).constData(), W_OK | X_OK) == 0;
+}
+
+QString Platform::settingsDir() const {
+  if (appPathWritable())
+    return appPath();
+  // A relative or empty XDG_CONFIG_HOME is invalid and must be ignored.
+  QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+  if (!config.startsWith(QLatin1Char('/')))
+    config = QDir::homePath() + QStringLiteral("/.config");
+  return QDir::cleanPath(config + QStringLiteral("/morvane"));
+}
 
 TrayIcon *Platform::createTrayIcon(QObject *parent) { return new QtTrayIcon(parent); }
 

@@ -107,8 +107,14 @@ public:
   // Tells the user something went wrong where no other feedback exists.
   virtual void notifyUser(QWidget *owner, const QString &text);
 
-  // The program's own directory (where the settings file lives).
+  // The program's own directory: its help page, and its settings file where writable.
   virtual QString appPath() const;
+  // Whether the user may create files in the program's own directory.
+  virtual bool appPathWritable() const;
+  // The settings file's folder: the program's own directory where the user can
+  // write there (a build tree, a per-user install), else the user's config folder
+  // $XDG_CONFIG_HOME/morvane (a system-wide install, whose folder belongs to root).
+  QString settingsDir() const;
 
   virtual TrayIcon *createTrayIcon(QObject *parent);
   virtual bool trayAvailable() const;

@@ -8,6 +8,7 @@ packages=(
   cmake g++ make pkg-config python3
   qt6-base-dev qt6-translations-l10n libxcb1-dev libxcb-shm0-dev libgl-dev
   libgtest-dev libbenchmark-dev
+  dpkg-dev lintian desktop-file-utils appstream # make package and its checks
   xvfb icewm xdotool x11-utils x11-xserver-utils imagemagick xrestop
   xserver-xorg-core xserver-xorg-video-dummy
   fonts-ipafont-gothic

@@ -69,6 +69,7 @@ public:
   bool openHelp(const QString &path) override;
   void notifyUser(QWidget *, const QString &text) override { notices << text; }
   QString appPath() const override { return dir; }
+  bool appPathWritable() const override { return dirWritable; }
   TrayIcon *createTrayIcon(QObject *parent) override;
   bool trayAvailable() const override { return true; }
   [[noreturn]] void endProcess(int code) override { throw ProcessEnded{code}; }
@@ -94,6 +95,8 @@ public:
   QRect captured; // the area of the last capture
   QPoint cursor{500, 400};
   QString dir; // the program's directory; a fresh temporary one by default
+  // false: a system-wide install, whose settings go to the user's config folder
+  bool dirWritable = true;
   QStringList helpOpened;
   bool helpResult = true;
   QStringList notices;
