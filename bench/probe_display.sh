@@ -43,8 +43,8 @@ overlay_up() {
 # The trace's milestones of the latest opening, relative to the press.
 trace_of() { # press_ms
   awk -v p="$1" '$1 == "morvane-trace" { t[$2] = $3 }
-    END { printf "trace(ms after press): open-start %.1f captured %.1f load-done %.1f shown %.1f store-ready %.1f first-paint %.1f first-frame %.1f\n",
-      t["open-start"] - p, t["captured"] - p, t["load-done"] - p, t["shown"] - p, t["store-ready"] - p,
+    END { printf "trace(ms after press): open-start %.1f captured %.1f load-done %.1f shown %.1f pixels %.1f store-ready %.1f first-paint %.1f first-frame %.1f\n",
+      t["open-start"] - p, t["captured"] - p, t["load-done"] - p, t["shown"] - p, t["pixels"] - p, t["store-ready"] - p,
       t["first-paint"] - p, t["first-frame"] - p }' \
     "$E2E_ROOT/morvane.log"
 }

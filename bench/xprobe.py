@@ -184,22 +184,24 @@ def proc_counts(pid):
                         invol += int(line.split()[1])
         except FileNotFoundError:
             pass
-    rss = 0
+    rss = hwm = 0
     with open(f"/proc/{pid}/status") as f:
         for line in f:
             if line.startswith("VmRSS"):
                 rss = int(line.split()[1])
+            elif line.startswith("VmHWM"):
+                hwm = int(line.split()[1])
     threads = len(glob.glob(f"/proc/{pid}/task/*"))
-    return ticks, vol, invol, rss, threads
+    return ticks, vol, invol, rss, threads, hwm
 
 
 def cmd_idle(pid, seconds):
     hz = os.sysconf("SC_CLK_TCK")
-    t0, v0, i0, _, _ = proc_counts(pid)
+    t0, v0, i0, _, _, _ = proc_counts(pid)
     time.sleep(seconds)
-    t1, v1, i1, rss, threads = proc_counts(pid)
+    t1, v1, i1, rss, threads, hwm = proc_counts(pid)
     print(f"seconds {seconds} cpu_ms {(t1 - t0) * 1000 / hz:.0f} wakeups {v1 - v0 + i1 - i0} "
-          f"voluntary {v1 - v0} involuntary {i1 - i0} rss_kb {rss} threads {threads}")
+          f"voluntary {v1 - v0} involuntary {i1 - i0} rss_kb {rss} peak_rss_kb {hwm} threads {threads}")
     return 0
 
 

@@ -55,6 +55,20 @@ void paintSurface(QPainter &p, const QWidget *w, const Surface &s, const QRect &
     s.paint(p, inside);
 }
 
+// Where a child widget shows on its top-level window, in device pixels.
+QRegion spotOf(const QWidget *child) {
+  const QRegion logical =
+      (child->mask().isEmpty() ? QRegion(child->rect()) : child->mask()).translated(child->pos());
+  const double dpr = ratioOf(child);
+  if (dpr == 1.0)
+    return logical;
+  QRegion px;
+  for (const QRect &r : logical)
+    px += QRect(qRound(r.x() * dpr), qRound(r.y() * dpr), qRound(r.width() * dpr),
+                qRound(r.height() * dpr));
+  return px;
+}
+
 } // namespace
 
 // ---- loading and unloading ------------------------------------------------
@@ -209,7 +223,7 @@ void Kavrel_G::Form_Load() {
   muji_->surface.resize(scr);
   muji_->setGeometry(rect());
   // 7. One copy of the whole screen, taken before the window is ever shown.
-  const QImage shot = platform().captureScreen();
+  const QImage shot = platform().captureScreen(this);
   open_trace::mark("captured");
   if (!shot.isNull())
     display_.setPicture(Picture(shot));
@@ -468,6 +482,10 @@ void Kavrel_G::Pic_Muji_MouseUp(int, double, double) { penDown_ = 0; }
 void Kavrel_G::paintEvent(QPaintEvent *e) {
   if (!painted_) {
     painted_ = true;
+    // The window may have mapped with the frozen screen already on it: the dot
+    // joins it at once, and the capture's pixels arrive before this paint reads them.
+    platform().firstPaint(this, spotOf(dot_), resolveColor(dot_->backColor()));
+    open_trace::mark("pixels");
     // The window's backing store is fresh memory: map it in one go rather
     // than page by page under the first full-screen paint.
     QBackingStore *store = backingStore();

@@ -71,11 +71,15 @@ double Platform::devicePixelRatio() const {
   return s ? s->devicePixelRatio() : 1.0;
 }
 
-QImage Platform::captureScreen() {
+QImage Platform::captureScreen(QWidget *cover) {
   QScreen *s = primary();
   if (!s)
     return {};
-  return capture::grab(QRect(s->geometry().topLeft(), screenPixels()));
+  return capture::grab(QRect(s->geometry().topLeft(), screenPixels()), cover);
+}
+
+void Platform::firstPaint(QWidget *cover, const QRegion &spot, QRgb rgb) {
+  capture::completeUnder(cover, spot, rgb);
 }
 
 void Platform::setTopMost(QWidget *w, bool on) {

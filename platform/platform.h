@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QPoint>
 #include <QRect>
+#include <QRegion>
 #include <QSize>
 #include <QString>
 
@@ -56,7 +57,13 @@ public:
   virtual double devicePixelRatio() const;
 
   // One copy of the whole primary screen, in device pixels, Format_RGB32.
-  virtual QImage captureScreen();
+  // With `cover`, the window about to be shown over that screen: where the
+  // window system can, the window maps with this same picture already on
+  // screen, and the pixels arrive by firstPaint(cover): wrap them, don't read them before.
+  virtual QImage captureScreen(QWidget *cover = nullptr);
+  // At the start of `cover`'s first paint: `spot` (cover pixels) in `rgb` goes on
+  // screen at once, and the picture captureScreen(cover) gave is complete.
+  virtual void firstPaint(QWidget *cover, const QRegion &spot, QRgb rgb);
 
   // Window stacking and decoration.
   virtual void setTopMost(QWidget *w, bool on);

@@ -3,6 +3,7 @@
 
 #include <QImage>
 #include <QRect>
+#include <QRegion>
 #include <QtGui/qwindowdefs.h>
 
 namespace x11 {
@@ -22,4 +23,17 @@ void flush();
 // when shared memory cannot be used (a remote display, no extension, another
 // pixel layout, QT_XCB_NO_MITSHM set) or the request fails.
 QImage grabRootShm(const QRect &rect);
+
+// Freezes `rect` of the root for `window`, which will be shown over exactly
+// that rectangle: the server copies the pixels into a pixmap of its own and
+// makes it the window's background, so it paints the window's first frame
+// itself when the window maps. The image returned is the client's copy of that
+// same pixmap (MIT-SHM, as grabRootShm), but its pixels are only fetched by
+// completeFrozen(): the transfer would otherwise hold up the map. Until then
+// the image may be wrapped, never read. Null where grabRootShm would be null.
+QImage freezeRootUnder(WId window, const QRect &rect);
+// Puts `spot` (window pixels) in `rgb` on the window at once and fetches the
+// pixels of the image freezeRootUnder gave for it; call it before the first
+// read, once the window is shown. Nothing when no frozen copy is pending.
+void completeFrozen(WId window, const QRegion &spot, QRgb rgb);
 } // namespace x11

@@ -14,7 +14,7 @@ FakePlatform::~FakePlatform() {
   delete tmp;
 }
 
-QImage FakePlatform::captureScreen() {
+QImage FakePlatform::captureScreen(QWidget *) {
   ++captures;
   if (!capture.isNull())
     return capture;

@@ -48,7 +48,7 @@ public:
   double twipsPerPixelX() const override { return tppX; }
   double twipsPerPixelY() const override { return tppY; }
   double devicePixelRatio() const override { return 1.0; }
-  QImage captureScreen() override;
+  QImage captureScreen(QWidget *cover = nullptr) override;
   void setTopMost(QWidget *w, bool on) override;
   void skipTaskbar(QWidget *) override {}
   void animateRects(const QRect &from, const QRect &to) override;
