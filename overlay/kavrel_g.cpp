@@ -79,6 +79,9 @@ void Show_Kavrel_G() {
   if (!instance) {
     instance = new Kavrel_G;
     instance->Form_Load();
+    // The dot joins the frozen screen that the window maps with.
+    platform().prepareFirstFrame(instance, spotOf(instance->Pic_Color()),
+                                 resolveColor(instance->Pic_Color()->backColor()));
     open_trace::mark("load-done");
   }
   // Full screen covers the taskbar under the window manager and gets every key.
@@ -482,9 +485,9 @@ void Kavrel_G::Pic_Muji_MouseUp(int, double, double) { penDown_ = 0; }
 void Kavrel_G::paintEvent(QPaintEvent *e) {
   if (!painted_) {
     painted_ = true;
-    // The window may have mapped with the frozen screen already on it: the dot
-    // joins it at once, and the capture's pixels arrive before this paint reads them.
-    platform().firstPaint(this, spotOf(dot_), resolveColor(dot_->backColor()));
+    // The window may have mapped with the frozen screen and the dot already on
+    // it: the capture's pixels arrive now, before this paint reads them.
+    platform().firstPaint(this);
     open_trace::mark("pixels");
     // The window's backing store is fresh memory: map it in one go rather
     // than page by page under the first full-screen paint.

@@ -50,9 +50,14 @@ QImage grab(const QRect &area, QWidget *cover) {
   return {};
 }
 
-void completeUnder(QWidget *cover, const QRegion &spot, QRgb rgb) {
+void markUnder(QWidget *cover, const QRegion &spot, QRgb rgb) {
   if (kept() && cover)
-    kept()->completeUnder(cover, spot, rgb);
+    kept()->markUnder(cover, spot, rgb);
+}
+
+void completeUnder(QWidget *cover) {
+  if (kept() && cover)
+    kept()->completeUnder(cover);
 }
 
 QString keptName() { return kept() ? QLatin1String(kept()->name()) : QString(); }

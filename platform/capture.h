@@ -30,13 +30,15 @@ public:
     (void)cover;
     return grab(area, why);
   }
-  // Called once `cover` is shown, before its first paint reads the picture;
-  // puts `spot` (cover pixels) in `rgb` on screen at once where it can.
-  virtual void completeUnder(QWidget *cover, const QRegion &spot, QRgb rgb) {
+  // Before `cover` is shown: `spot` (cover pixels) in `rgb` joins the picture
+  // that the display server shows as the cover's first frame, where it does.
+  virtual void markUnder(QWidget *cover, const QRegion &spot, QRgb rgb) {
     (void)cover;
     (void)spot;
     (void)rgb;
   }
+  // Called once `cover` is shown, before its first paint reads the picture.
+  virtual void completeUnder(QWidget *cover) { (void)cover; }
 };
 
 namespace capture {
@@ -48,8 +50,9 @@ std::vector<std::unique_ptr<ScreenCapture>> candidates();
 // One copy of `area` through the way kept for this session, for `cover` when
 // given. A failure gives a null image and one line on stderr that names the reason.
 QImage grab(const QRect &area, QWidget *cover = nullptr);
-// Completes the picture grab gave for `cover` (see ScreenCapture::completeUnder).
-void completeUnder(QWidget *cover, const QRegion &spot, QRgb rgb);
+// The two later steps of grab for `cover` (see ScreenCapture).
+void markUnder(QWidget *cover, const QRegion &spot, QRgb rgb);
+void completeUnder(QWidget *cover);
 // The name of the way kept, or empty before the first success.
 QString keptName();
 // Forgets the way kept (tests).

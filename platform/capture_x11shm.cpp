@@ -24,9 +24,13 @@ public:
     QImage img = x11::freezeRootUnder(cover->winId(), area);
     return img.isNull() ? grab(area, why) : img;
   }
-  void completeUnder(QWidget *cover, const QRegion &spot, QRgb rgb) override {
+  void markUnder(QWidget *cover, const QRegion &spot, QRgb rgb) override {
     if (const WId w = cover->internalWinId())
-      x11::completeFrozen(w, spot, rgb);
+      x11::markFrozen(w, spot, rgb);
+  }
+  void completeUnder(QWidget *cover) override {
+    if (const WId w = cover->internalWinId())
+      x11::completeFrozen(w);
   }
 };
 } // namespace

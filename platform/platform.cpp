@@ -78,9 +78,11 @@ QImage Platform::captureScreen(QWidget *cover) {
   return capture::grab(QRect(s->geometry().topLeft(), screenPixels()), cover);
 }
 
-void Platform::firstPaint(QWidget *cover, const QRegion &spot, QRgb rgb) {
-  capture::completeUnder(cover, spot, rgb);
+void Platform::prepareFirstFrame(QWidget *cover, const QRegion &spot, QRgb rgb) {
+  capture::markUnder(cover, spot, rgb);
 }
+
+void Platform::firstPaint(QWidget *cover) { capture::completeUnder(cover); }
 
 void Platform::setTopMost(QWidget *w, bool on) {
   if (!w)

@@ -61,9 +61,11 @@ public:
   // window system can, the window maps with this same picture already on
   // screen, and the pixels arrive by firstPaint(cover): wrap them, don't read them before.
   virtual QImage captureScreen(QWidget *cover = nullptr);
-  // At the start of `cover`'s first paint: `spot` (cover pixels) in `rgb` goes on
-  // screen at once, and the picture captureScreen(cover) gave is complete.
-  virtual void firstPaint(QWidget *cover, const QRegion &spot, QRgb rgb);
+  // Before `cover` is first shown: its first frame carries `spot` (cover
+  // pixels) in `rgb` on top of the frozen screen; the picture stays clean.
+  virtual void prepareFirstFrame(QWidget *cover, const QRegion &spot, QRgb rgb);
+  // At the start of `cover`'s first paint: the picture captureScreen(cover) gave is complete.
+  virtual void firstPaint(QWidget *cover);
 
   // Window stacking and decoration.
   virtual void setTopMost(QWidget *w, bool on);

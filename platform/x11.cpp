@@ -230,6 +230,10 @@ struct Frozen {
   xcb_shm_seg_t seg = 0;
   // Checked when the pixels are fetched: a round trip now would hold up the map.
   xcb_void_cookie_t attached{}, made{}, given{};
+  // The screen's pixels under the spot drawn into the background (markFrozen).
+  xcb_pixmap_t corner = XCB_PIXMAP_NONE;
+  QRect cornerRect;
+  quint8 depth = 0;
   void *address = nullptr;
   size_t bytes = 0;
   QSize size;
@@ -248,6 +252,8 @@ void forget(xcb_connection_t *c, std::initializer_list<xcb_void_cookie_t> cookie
 void dropPending(xcb_connection_t *c) {
   if (c && pending.pixmap != XCB_PIXMAP_NONE) {
     forget(c, {pending.attached, pending.made, pending.given});
+    if (pending.corner != XCB_PIXMAP_NONE)
+      xcb_free_pixmap(c, pending.corner);
     xcb_free_pixmap(c, pending.pixmap);
     xcb_shm_detach(c, pending.seg);
     xcb_flush(c);
@@ -291,7 +297,7 @@ QImage freezeRootUnder(WId window, const QRect &rect) {
   if (!screen || !window)
     return {};
   if (pending.window != XCB_WINDOW_NONE)
-    completeFrozen(pending.window, QRegion(), 0); // one at a time; an earlier one is read now
+    completeFrozen(pending.window); // one at a time; an earlier one is read now
   const qsizetype bytesPerLine = qsizetype(rect.width()) * 4;
   const size_t bytes = size_t(bytesPerLine) * size_t(rect.height());
   const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
@@ -324,26 +330,44 @@ QImage freezeRootUnder(WId window, const QRect &rect) {
   f.address = address;
   f.bytes = bytes;
   f.size = rect.size();
+  f.depth = screen->root_depth;
   pending = f;
   return QImage(static_cast<uchar *>(address), rect.width(), rect.height(), bytesPerLine,
                 QImage::Format_RGB32, releaseFrozen, address);
 }
 
-void completeFrozen(WId window, const QRegion &spot, QRgb rgb) {
+void markFrozen(WId window, const QRegion &spot, QRgb rgb) {
+  xcb_connection_t *c = conn();
+  if (!c || pending.window == XCB_WINDOW_NONE || pending.window != window ||
+      pending.corner != XCB_PIXMAP_NONE)
+    return;
+  Frozen &f = pending;
+  const QRegion inside = spot & QRect(QPoint(0, 0), f.size);
+  if (inside.isEmpty())
+    return;
+  // Keep the screen's pixels under the spot for the picture, then paint it.
+  f.cornerRect = inside.boundingRect();
+  f.corner = xcb_generate_id(c);
+  xcb_create_pixmap(c, f.depth, f.corner, f.pixmap, quint16(f.cornerRect.width()),
+                    quint16(f.cornerRect.height()));
+  const xcb_gcontext_t gc = xcb_generate_id(c);
+  const uint32_t values[] = {rgb & 0xffffffu, 0}; // the root's visual is 0xRRGGBB
+  xcb_create_gc(c, gc, f.pixmap, XCB_GC_FOREGROUND | XCB_GC_GRAPHICS_EXPOSURES, values);
+  xcb_copy_area(c, f.pixmap, f.corner, gc, qint16(f.cornerRect.x()), qint16(f.cornerRect.y()), 0, 0,
+                quint16(f.cornerRect.width()), quint16(f.cornerRect.height()));
+  std::vector<xcb_rectangle_t> rects;
+  for (const QRect &r : inside)
+    rects.push_back({qint16(r.x()), qint16(r.y()), quint16(r.width()), quint16(r.height())});
+  xcb_poly_fill_rectangle(c, f.pixmap, gc, uint32_t(rects.size()), rects.data());
+  xcb_free_gc(c, gc);
+  xcb_flush(c);
+}
+
+void completeFrozen(WId window) {
   xcb_connection_t *c = conn();
   if (!c || pending.window == XCB_WINDOW_NONE || pending.window != window)
     return;
   const Frozen f = pending;
-  if (!spot.isEmpty()) {
-    const xcb_gcontext_t gc = xcb_generate_id(c);
-    const uint32_t colour = rgb & 0xffffffu; // the root's visual is 0xRRGGBB
-    xcb_create_gc(c, gc, f.window, XCB_GC_FOREGROUND, &colour);
-    std::vector<xcb_rectangle_t> rects;
-    for (const QRect &r : spot)
-      rects.push_back({qint16(r.x()), qint16(r.y()), quint16(r.width()), quint16(r.height())});
-    xcb_poly_fill_rectangle(c, f.window, gc, uint32_t(rects.size()), rects.data());
-    xcb_free_gc(c, gc);
-  }
   // Once the window is on screen its background has done its work: later
   // exposures are repainted from the window's own pixels.
   bool shown = false;
@@ -375,6 +399,23 @@ void completeFrozen(WId window, const QRegion &spot, QRgb rgb) {
       }
       free(r);
     }
+  }
+  if (ok && f.corner != XCB_PIXMAP_NONE) {
+    // The spot is the window's, not the screen's: put the screen's pixels back.
+    const QRect r = f.cornerRect;
+    xcb_get_image_reply_t *img =
+        xcb_get_image_reply(c,
+                            xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, f.corner, 0, 0,
+                                          quint16(r.width()), quint16(r.height()), ~0u),
+                            nullptr);
+    const size_t row = size_t(r.width()) * 4;
+    ok = img && size_t(xcb_get_image_data_length(img)) >= row * size_t(r.height());
+    if (ok)
+      for (int y = 0; y < r.height(); ++y)
+        std::memcpy(static_cast<uchar *>(f.address) +
+                        (size_t(r.y() + y) * size_t(f.size.width()) + size_t(r.x())) * 4,
+                    xcb_get_image_data(img) + size_t(y) * row, row);
+    free(img);
   }
   if (!ok) {
     std::fprintf(stderr, "morvane: the frozen screen could not be read back\n");

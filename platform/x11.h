@@ -32,8 +32,11 @@ QImage grabRootShm(const QRect &rect);
 // completeFrozen(): the transfer would otherwise hold up the map. Until then
 // the image may be wrapped, never read. Null where grabRootShm would be null.
 QImage freezeRootUnder(WId window, const QRect &rect);
-// Puts `spot` (window pixels) in `rgb` on the window at once and fetches the
-// pixels of the image freezeRootUnder gave for it; call it before the first
-// read, once the window is shown. Nothing when no frozen copy is pending.
-void completeFrozen(WId window, const QRegion &spot, QRgb rgb);
+// Puts `spot` (window pixels) in `rgb` into the window's frozen background
+// before it maps, so the first frame carries it; the image keeps the pixels
+// of the screen there.
+void markFrozen(WId window, const QRegion &spot, QRgb rgb);
+// Fetches the pixels of the image freezeRootUnder gave for `window`; call it
+// before the first read, once the window is shown. Nothing when none is pending.
+void completeFrozen(WId window);
 } // namespace x11
