@@ -28,10 +28,7 @@ public:
     if (const WId w = cover->internalWinId())
       x11::markFrozen(w, spot, rgb);
   }
-  void completeUnder(QWidget *cover) override {
-    if (const WId w = cover->internalWinId())
-      x11::completeFrozen(w);
-  }
+  void completeUnder(QWidget *) override { x11::completeFrozen(); }
 };
 } // namespace
 

@@ -297,7 +297,7 @@ QImage freezeRootUnder(WId window, const QRect &rect) {
   if (!screen || !window)
     return {};
   if (pending.window != XCB_WINDOW_NONE)
-    completeFrozen(pending.window); // one at a time; an earlier one is read now
+    completeFrozen(); // one at a time; an earlier one is read now
   const qsizetype bytesPerLine = qsizetype(rect.width()) * 4;
   const size_t bytes = size_t(bytesPerLine) * size_t(rect.height());
   const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
@@ -363,9 +363,9 @@ void markFrozen(WId window, const QRegion &spot, QRgb rgb) {
   xcb_flush(c);
 }
 
-void completeFrozen(WId window) {
+void completeFrozen() {
   xcb_connection_t *c = conn();
-  if (!c || pending.window == XCB_WINDOW_NONE || pending.window != window)
+  if (!c || pending.window == XCB_WINDOW_NONE)
     return;
   const Frozen f = pending;
   // Once the window is on screen its background has done its work: later

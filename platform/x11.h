@@ -36,7 +36,8 @@ QImage freezeRootUnder(WId window, const QRect &rect);
 // before it maps, so the first frame carries it; the image keeps the pixels
 // of the screen there.
 void markFrozen(WId window, const QRegion &spot, QRgb rgb);
-// Fetches the pixels of the image freezeRootUnder gave for `window`; call it
-// before the first read, once the window is shown. Nothing when none is pending.
-void completeFrozen(WId window);
+// Fetches the pixels of the image freezeRootUnder gave; call it before the
+// first read, once the window is shown. They come from the pixmap, even if
+// the window was replaced meanwhile. Nothing when none is pending.
+void completeFrozen();
 } // namespace x11
