@@ -240,8 +240,6 @@ struct Frozen {
 };
 Frozen pending;
 
-// Lets go of the pending copy's server side: the pixmap stays alive as long
-// as the window keeps it as its background.
 // Errors of requests nobody will check, forgotten rather than queued forever.
 void forget(xcb_connection_t *c, std::initializer_list<xcb_void_cookie_t> cookies) {
   for (const xcb_void_cookie_t &k : cookies)
@@ -249,6 +247,8 @@ void forget(xcb_connection_t *c, std::initializer_list<xcb_void_cookie_t> cookie
       xcb_discard_reply(c, k.sequence);
 }
 
+// Lets go of the pending copy's server side: the pixmap stays alive as long
+// as the window keeps it as its background.
 void dropPending(xcb_connection_t *c) {
   if (c && pending.pixmap != XCB_PIXMAP_NONE) {
     forget(c, {pending.attached, pending.made, pending.given});
