@@ -4,6 +4,8 @@
 #
 #   MORVANE_BIN=build/morvane bash bench/probe_display.sh [WIDTHxHEIGHT]
 #   IDLE_SECONDS (30), REPS (5 opens), DRAGS (3 per open) may be set.
+#   FLAMESHOT=0 skips the comparison with Flameshot's capture window (`flameshot
+#   gui`, its daemon already running); scripts/deps.sh --bench installs it.
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../tests/e2e/lib.sh"
 
@@ -41,8 +43,8 @@ overlay_up() {
 # The trace's milestones of the latest opening, relative to the press.
 trace_of() { # press_ms
   awk -v p="$1" '$1 == "morvane-trace" { t[$2] = $3 }
-    END { printf "trace(ms after press): open-start %.1f captured %.1f load-done %.1f shown %.1f store-ready %.1f first-paint %.1f first-frame %.1f\n",
-      t["open-start"] - p, t["captured"] - p, t["load-done"] - p, t["shown"] - p, t["store-ready"] - p,
+    END { printf "trace(ms after press): open-start %.1f captured %.1f load-done %.1f shown %.1f pixels %.1f store-ready %.1f first-paint %.1f first-frame %.1f\n",
+      t["open-start"] - p, t["captured"] - p, t["load-done"] - p, t["shown"] - p, t["pixels"] - p, t["store-ready"] - p,
       t["first-paint"] - p, t["first-frame"] - p }' \
     "$E2E_ROOT/morvane.log"
 }
@@ -73,9 +75,52 @@ for rep in $(seq "$REPS"); do
   sleep 0.5
 done
 
+# Flameshot's capture window on the same display, from `flameshot gui` to the
+# first frame that changes the screen's centre (its dimmed frozen desktop).
+flameshots=()
+centre_is_desktop() { [ "$(e2e_pixel $((W / 2)) $((H / 2)))" = "${DESK//,/ }" ]; }
+if [ "${FLAMESHOT:-1}" != 0 ] && command -v flameshot >/dev/null && command -v dbus-daemon >/dev/null; then
+  mkdir -p "$XDG_CONFIG_HOME/flameshot"
+  cat >"$XDG_CONFIG_HOME/flameshot/flameshot.ini" <<'INI'
+[General]
+disabledTrayIcon=true
+showStartupLaunchMessage=false
+showDesktopNotification=false
+showHelp=false
+startupLaunch=false
+INI
+  dbus-daemon --session --nofork --print-address=3 3>"$E2E_ROOT/bus" >/dev/null 2>&1 &
+  E2E_PIDS+=($!)
+  wait_for 5 test -s "$E2E_ROOT/bus" || fail "no session bus for Flameshot"
+  bus=$(head -n1 "$E2E_ROOT/bus")
+  DBUS_SESSION_BUS_ADDRESS=$bus flameshot >"$E2E_ROOT/flameshot.log" 2>&1 &
+  E2E_PIDS+=($!)
+  fs_ready() { DBUS_SESSION_BUS_ADDRESS=$bus busctl --user status org.flameshot.Flameshot >/dev/null 2>&1; }
+  wait_for 15 fs_ready || fail "the Flameshot daemon did not come up"
+  sleep 2
+  for rep in $(seq "$REPS"); do
+    xdotool mousemove $((W / 3)) $((H / 3))
+    sleep 0.3
+    out=$(DBUS_SESSION_BUS_ADDRESS=$bus $PROBE launch $((W / 2)) $((H / 2)) flameshot gui) ||
+      fail "flameshot $rep: no frame appeared ($out)"
+    echo "flameshot $rep: $out"
+    flameshots+=("$(awk '{print $4}' <<<"$out")")
+    sleep 0.5
+    xdotool key Escape
+    wait_for 5 centre_is_desktop || fail "Flameshot did not close"
+    sleep 0.5
+  done
+fi
+
 median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
-echo "-- summary $SIZE"
-echo "open (tray press to first frame on screen), median of $REPS: $(median "${opens[@]}") ms (target <= 60 ms at 4K)"
+echo "-- summary $SIZE (load average $(cut -d' ' -f1-3 /proc/loadavg))"
+open_median=$(median "${opens[@]}")
+echo "open (tray press to first frame on screen), median of $REPS: $open_median ms, all: ${opens[*]}"
+if [ ${#flameshots[@]} -gt 0 ]; then
+  fs_median=$(median "${flameshots[@]}")
+  echo "flameshot gui (command to first frame), median of $REPS: $fs_median ms, all: ${flameshots[*]}"
+  echo "open / flameshot: $(awk -v a="$open_median" -v b="$fs_median" 'BEGIN {printf "%.2f", a / b}')"
+fi
 echo "drag (last of 200 moves to whole line on screen), median of ${#drags[@]}: $(median "${drags[@]}") ms (target <= 5 ms at 4K)"
 echo "-- resident again after $REPS openings, 5 s idle"
 sleep 1

@@ -6,6 +6,8 @@ polls the screen's pixels with XGetSubImage, timing on the monotonic clock.
                                      to turn R,G,B; prints press time, latency
   xprobe.py drag Y X0 X1 STEPS R,G,B left drag along row Y in STEPS moves, then
                                      wait until every pixel X0..X1 of row Y is R,G,B
+  xprobe.py launch X Y CMD...          run CMD, wait for pixel (X, Y) to change from
+                                     what it showed; prints start time, latency
   xprobe.py idle PID SECONDS         CPU, context switches and RSS over SECONDS
   xprobe.py smaps PID                resident memory by mapping, largest first
 """
@@ -113,6 +115,35 @@ def cmd_open(x, y, colour):
     return 0
 
 
+def cmd_launch(x, y, argv):
+    """Another program's capture window (Flameshot): from its command to the
+    first frame that changes the pixel, whatever colour that frame has."""
+    import subprocess
+    disp = Display()
+    before = disp.row(x, y, 1)
+    t0 = time.monotonic()
+    proc = subprocess.Popen(argv, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    polls = 0
+    dt = None
+    while True:
+        polls += 1
+        now = time.monotonic()
+        if disp.row(x, y, 1) != before:
+            dt = now - t0
+            break
+        if now - t0 > POLL_LIMIT:
+            break
+    try:
+        proc.wait(timeout=5)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+    if dt is None:
+        print(f"start {t0 * 1000:.3f} latency none polls {polls}")
+        return 1
+    print(f"start {t0 * 1000:.3f} latency {dt * 1000:.3f} polls {polls} poll_ms {dt * 1000 / polls:.3f}")
+    return 0
+
+
 def cmd_drag(y, x0, x1, steps, colour):
     disp = Display()
     disp.move(x0, y)
@@ -153,22 +184,24 @@ def proc_counts(pid):
                         invol += int(line.split()[1])
         except FileNotFoundError:
             pass
-    rss = 0
+    rss = hwm = 0
     with open(f"/proc/{pid}/status") as f:
         for line in f:
             if line.startswith("VmRSS"):
                 rss = int(line.split()[1])
+            elif line.startswith("VmHWM"):
+                hwm = int(line.split()[1])
     threads = len(glob.glob(f"/proc/{pid}/task/*"))
-    return ticks, vol, invol, rss, threads
+    return ticks, vol, invol, rss, threads, hwm
 
 
 def cmd_idle(pid, seconds):
     hz = os.sysconf("SC_CLK_TCK")
-    t0, v0, i0, _, _ = proc_counts(pid)
+    t0, v0, i0, _, _, _ = proc_counts(pid)
     time.sleep(seconds)
-    t1, v1, i1, rss, threads = proc_counts(pid)
+    t1, v1, i1, rss, threads, hwm = proc_counts(pid)
     print(f"seconds {seconds} cpu_ms {(t1 - t0) * 1000 / hz:.0f} wakeups {v1 - v0 + i1 - i0} "
-          f"voluntary {v1 - v0} involuntary {i1 - i0} rss_kb {rss} threads {threads}")
+          f"voluntary {v1 - v0} involuntary {i1 - i0} rss_kb {rss} peak_rss_kb {hwm} threads {threads}")
     return 0
 
 
@@ -198,6 +231,8 @@ def main(argv):
         return cmd_open(int(argv[2]), int(argv[3]), rgb(argv[4]))
     if c == "drag":
         return cmd_drag(int(argv[2]), int(argv[3]), int(argv[4]), int(argv[5]), rgb(argv[6]))
+    if c == "launch":
+        return cmd_launch(int(argv[2]), int(argv[3]), argv[4:])
     if c == "idle":
         return cmd_idle(int(argv[2]), float(argv[3]))
     if c == "smaps":

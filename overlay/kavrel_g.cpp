@@ -55,6 +55,20 @@ void paintSurface(QPainter &p, const QWidget *w, const Surface &s, const QRect &
     s.paint(p, inside);
 }
 
+// Where a child widget shows on its top-level window, in device pixels.
+QRegion spotOf(const QWidget *child) {
+  const QRegion logical =
+      (child->mask().isEmpty() ? QRegion(child->rect()) : child->mask()).translated(child->pos());
+  const double dpr = ratioOf(child);
+  if (dpr == 1.0)
+    return logical;
+  QRegion px;
+  for (const QRect &r : logical)
+    px += QRect(qRound(r.x() * dpr), qRound(r.y() * dpr), qRound(r.width() * dpr),
+                qRound(r.height() * dpr));
+  return px;
+}
+
 } // namespace
 
 // ---- loading and unloading ------------------------------------------------
@@ -65,6 +79,9 @@ void Show_Kavrel_G() {
   if (!instance) {
     instance = new Kavrel_G;
     instance->Form_Load();
+    // The dot joins the frozen screen that the window maps with.
+    platform().prepareFirstFrame(instance, spotOf(instance->Pic_Color()),
+                                 resolveColor(instance->Pic_Color()->backColor()));
     open_trace::mark("load-done");
   }
   // Full screen covers the taskbar under the window manager and gets every key.
@@ -210,7 +227,7 @@ void Kavrel_G::Form_Load() {
   muji_->surface.resize(scr);
   muji_->setGeometry(rect());
   // 7. One copy of the whole monitor, taken before the window is ever shown.
-  const QImage shot = platform().captureScreen(monitor_);
+  const QImage shot = platform().captureScreen(monitor_, this);
   open_trace::mark("captured");
   if (!shot.isNull())
     display_.setPicture(Picture(shot));
@@ -480,6 +497,10 @@ void Kavrel_G::Pic_Muji_MouseUp(int, double, double) { penDown_ = 0; }
 void Kavrel_G::paintEvent(QPaintEvent *e) {
   if (!painted_) {
     painted_ = true;
+    // The window may have mapped with the frozen screen and the dot already on
+    // it: the capture's pixels arrive now, before this paint reads them.
+    platform().firstPaint(this);
+    open_trace::mark("pixels");
     // The window's backing store is fresh memory: map it in one go rather
     // than page by page under the first full-screen paint.
     QBackingStore *store = backingStore();

@@ -24,10 +24,10 @@ std::vector<std::unique_ptr<ScreenCapture>> candidates() {
   return ways;
 }
 
-QImage grab(const QRect &area) {
+QImage grab(const QRect &area, QWidget *cover) {
   QString why;
   if (kept()) {
-    QImage img = kept()->grab(area, why);
+    QImage img = cover ? kept()->grabUnder(cover, area, why) : kept()->grab(area, why);
     if (!img.isNull())
       return img;
     std::fprintf(stderr, "morvane: screen capture (%s) failed: %s\n", kept()->name(),
@@ -37,7 +37,7 @@ QImage grab(const QRect &area) {
   QStringList reasons;
   for (auto &way : candidates()) {
     why.clear();
-    QImage img = way->grab(area, why);
+    QImage img = cover ? way->grabUnder(cover, area, why) : way->grab(area, why);
     if (!img.isNull()) {
       kept() = std::move(way);
       return img;
@@ -48,6 +48,16 @@ QImage grab(const QRect &area) {
                reasons.isEmpty() ? "no way to capture the screen in this session"
                                  : qPrintable(reasons.join(QStringLiteral("; "))));
   return {};
+}
+
+void markUnder(QWidget *cover, const QRegion &spot, QRgb rgb) {
+  if (kept() && cover)
+    kept()->markUnder(cover, spot, rgb);
+}
+
+void completeUnder(QWidget *cover) {
+  if (kept() && cover)
+    kept()->completeUnder(cover);
 }
 
 QString keptName() { return kept() ? QLatin1String(kept()->name()) : QString(); }

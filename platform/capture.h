@@ -5,10 +5,13 @@
 
 #include <QImage>
 #include <QRect>
+#include <QRegion>
 #include <QString>
 
 #include <memory>
 #include <vector>
+
+class QWidget;
 
 class ScreenCapture {
 public:
@@ -20,6 +23,22 @@ public:
   // The pixels of `area` (device pixels, desktop coordinates), Format_RGB32 at
   // ratio 1. Null when it failed, and `why` then says why in a few words.
   virtual QImage grab(const QRect &area, QString &why) = 0;
+  // The same for a window about to be shown over exactly `area`. A way that
+  // can may have the display server show this picture as the window's first
+  // frame and deliver the pixels later, by completeUnder(): see x11.h.
+  virtual QImage grabUnder(QWidget *cover, const QRect &area, QString &why) {
+    (void)cover;
+    return grab(area, why);
+  }
+  // Before `cover` is shown: `spot` (cover pixels) in `rgb` joins the picture
+  // that the display server shows as the cover's first frame, where it does.
+  virtual void markUnder(QWidget *cover, const QRegion &spot, QRgb rgb) {
+    (void)cover;
+    (void)spot;
+    (void)rgb;
+  }
+  // Called once `cover` is shown, before its first paint reads the picture.
+  virtual void completeUnder(QWidget *cover) { (void)cover; }
 };
 
 namespace capture {
@@ -28,9 +47,12 @@ std::unique_ptr<ScreenCapture> makeQtGrab();
 
 // The ways worth trying in this session, best first.
 std::vector<std::unique_ptr<ScreenCapture>> candidates();
-// One copy of `area` through the way kept for this session. A failure gives a
-// null image and one line on stderr that names the reason.
-QImage grab(const QRect &area);
+// One copy of `area` through the way kept for this session, for `cover` when
+// given. A failure gives a null image and one line on stderr that names the reason.
+QImage grab(const QRect &area, QWidget *cover = nullptr);
+// The two later steps of grab for `cover` (see ScreenCapture).
+void markUnder(QWidget *cover, const QRegion &spot, QRgb rgb);
+void completeUnder(QWidget *cover);
 // The name of the way kept, or empty before the first success.
 QString keptName();
 // Forgets the way kept (tests).

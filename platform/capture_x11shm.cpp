@@ -4,6 +4,8 @@
 #include "platform/capture.h"
 #include "platform/x11.h"
 
+#include <QWidget>
+
 namespace {
 class X11ShmCapture : public ScreenCapture {
 public:
@@ -15,6 +17,18 @@ public:
       why = QStringLiteral("no shared memory with the X server");
     return img;
   }
+  // The server copies the screen into the window's background, so the window
+  // maps with the frozen picture already in place; the copy for drawing on
+  // comes from that same server-side copy once the window is up.
+  QImage grabUnder(QWidget *cover, const QRect &area, QString &why) override {
+    QImage img = x11::freezeRootUnder(cover->winId(), area);
+    return img.isNull() ? grab(area, why) : img;
+  }
+  void markUnder(QWidget *cover, const QRegion &spot, QRgb rgb) override {
+    if (const WId w = cover->internalWinId())
+      x11::markFrozen(w, spot, rgb);
+  }
+  void completeUnder(QWidget *) override { x11::completeFrozen(); }
 };
 } // namespace
 

@@ -167,7 +167,15 @@ QRect Platform::toPixels(const QRect &logical) const {
 
 QPoint Platform::cursorPixel() const { return toPixels(QRect(cursorPos(), QSize(0, 0))).topLeft(); }
 
-QImage Platform::captureScreen(const QRect &area) { return capture::grab(area); }
+QImage Platform::captureScreen(const QRect &area, QWidget *cover) {
+  return capture::grab(area, cover);
+}
+
+void Platform::prepareFirstFrame(QWidget *cover, const QRegion &spot, QRgb rgb) {
+  capture::markUnder(cover, spot, rgb);
+}
+
+void Platform::firstPaint(QWidget *cover) { capture::completeUnder(cover); }
 
 void Platform::setTopMost(QWidget *w, bool on) {
   if (!w)

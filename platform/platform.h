@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QPoint>
 #include <QRect>
+#include <QRegion>
 #include <QSize>
 #include <QString>
 
@@ -82,7 +83,15 @@ public:
   QPoint cursorPixel() const;
 
   // One copy of `area` (device pixels, desktop coordinates), Format_RGB32.
-  virtual QImage captureScreen(const QRect &area);
+  // With `cover`, the window about to be shown over that area: where the
+  // window system can, the window maps with this same picture already on
+  // screen, and the pixels arrive by firstPaint(cover): wrap them, don't read them before.
+  virtual QImage captureScreen(const QRect &area, QWidget *cover = nullptr);
+  // Before `cover` is first shown: its first frame carries `spot` (cover
+  // pixels) in `rgb` on top of the frozen screen; the picture stays clean.
+  virtual void prepareFirstFrame(QWidget *cover, const QRegion &spot, QRgb rgb);
+  // At the start of `cover`'s first paint: the picture captureScreen(cover) gave is complete.
+  virtual void firstPaint(QWidget *cover);
 
   // Window stacking and decoration.
   virtual void setTopMost(QWidget *w, bool on);

@@ -11,8 +11,11 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
+#include <vector>
 
 namespace x11 {
 namespace {
@@ -205,28 +208,156 @@ Qt::MouseButtons pointerButtons() {
   return held;
 }
 
-QImage grabRootShm(const QRect &rect) {
+namespace {
+// The default screen when `rect` lies within its root and MIT-SHM can carry
+// its pixels as Format_RGB32; null otherwise.
+const xcb_screen_t *shmScreenFor(xcb_connection_t *c, const QRect &rect) {
   static const bool refused = qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM");
-  xcb_connection_t *c = conn();
   if (refused || !c || rect.isEmpty())
-    return {};
+    return nullptr;
   const xcb_query_extension_reply_t *ext = xcb_get_extension_data(c, &xcb_shm_id);
   const xcb_screen_t *screen = defaultScreen(c);
   if (!ext || !ext->present || !screen || !rootIsRgb32(c, screen))
-    return {};
+    return nullptr;
   // The root's size now: the setup block keeps the size of the connection's start.
   xcb_get_geometry_reply_t *geo =
       xcb_get_geometry_reply(c, xcb_get_geometry(c, screen->root), nullptr);
   if (!geo)
-    return {};
-  const QRect area = rect & QRect(0, 0, geo->width, geo->height);
+    return nullptr;
+  const bool inside = rect == (rect & QRect(0, 0, geo->width, geo->height));
   free(geo);
-  if (area != rect)
-    return {};
+  return inside ? screen : nullptr;
+}
 
-  const qsizetype bytesPerLine = qsizetype(area.width()) * 4;
-  const size_t bytes = size_t(bytesPerLine) * size_t(area.height());
-  // Owner-only: a server on another machine cannot attach it and refuses the request.
+// A private segment of `bytes` attached on both sides; false when either refuses.
+// Owner-only: a server on another machine cannot attach it and refuses the request.
+bool attachSegment(xcb_connection_t *c, size_t bytes, void **address, xcb_shm_seg_t *seg) {
+  const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+  if (id < 0)
+    return false;
+  *address = shmat(id, nullptr, 0);
+  if (*address == reinterpret_cast<void *>(-1)) {
+    shmctl(id, IPC_RMID, nullptr);
+    return false;
+  }
+  *seg = xcb_generate_id(c);
+  xcb_generic_error_t *err = xcb_request_check(c, xcb_shm_attach_checked(c, *seg, id, 0));
+  // Both sides are attached (or the server never will be): the segment goes
+  // away with the last detach, even if this process dies.
+  shmctl(id, IPC_RMID, nullptr);
+  if (err) {
+    free(err);
+    shmdt(*address);
+    return false;
+  }
+  return true;
+}
+
+// The pad byte of a depth-24 pixel is whatever the server kept there;
+// Format_RGB32 wants it opaque.
+void makeOpaque(void *address, size_t bytes) {
+  auto *px = static_cast<quint32 *>(address);
+  const size_t n = bytes / 4;
+  for (size_t i = 0; i < n; ++i)
+    px[i] |= 0xff000000u;
+}
+
+// Copies `drawable` (at `origin`) into the attached segment; true when the
+// server filled it. The caller's side of the segment is mapped meanwhile.
+bool shmGet(xcb_connection_t *c, xcb_drawable_t drawable, QPoint origin, QSize size,
+            xcb_shm_seg_t seg, void *address, size_t bytes) {
+  const xcb_shm_get_image_cookie_t cookie =
+      xcb_shm_get_image(c, drawable, qint16(origin.x()), qint16(origin.y()), quint16(size.width()),
+                        quint16(size.height()), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, seg, 0);
+  xcb_flush(c);
+  // While the server copies, map the segment's pages here in one go, on the
+  // other core: a fault per page costs more than the copy itself at 4K.
+  populatePages(address, bytes);
+  xcb_generic_error_t *err = nullptr;
+  xcb_shm_get_image_reply_t *reply = xcb_shm_get_image_reply(c, cookie, &err);
+  const bool ok = reply && !err && reply->size >= bytes;
+  free(reply);
+  free(err);
+  return ok;
+}
+
+// The one frozen copy whose pixels have not been fetched yet.
+struct Frozen {
+  xcb_window_t window = XCB_WINDOW_NONE;
+  xcb_pixmap_t pixmap = XCB_PIXMAP_NONE;
+  xcb_shm_seg_t seg = 0;
+  // Checked when the pixels are fetched: a round trip now would hold up the map.
+  xcb_void_cookie_t attached{}, made{}, given{};
+  // The screen's pixels under the spot drawn into the background (markFrozen).
+  xcb_pixmap_t corner = XCB_PIXMAP_NONE;
+  QRect cornerRect;
+  quint8 depth = 0;
+  void *address = nullptr;
+  size_t bytes = 0;
+  QSize size;
+};
+Frozen pending;
+
+// Errors of requests nobody will check, forgotten rather than queued forever.
+void forget(xcb_connection_t *c, std::initializer_list<xcb_void_cookie_t> cookies) {
+  for (const xcb_void_cookie_t &k : cookies)
+    if (k.sequence)
+      xcb_discard_reply(c, k.sequence);
+}
+
+// Lets go of the pending copy's server side: the pixmap stays alive as long
+// as the window keeps it as its background.
+void dropPending(xcb_connection_t *c) {
+  if (c && pending.pixmap != XCB_PIXMAP_NONE) {
+    forget(c, {pending.attached, pending.made, pending.given});
+    if (pending.corner != XCB_PIXMAP_NONE)
+      xcb_free_pixmap(c, pending.corner);
+    xcb_free_pixmap(c, pending.pixmap);
+    xcb_shm_detach(c, pending.seg);
+    xcb_flush(c);
+  }
+  pending = Frozen();
+}
+
+void releaseFrozen(void *address) {
+  if (pending.address == address)
+    dropPending(conn()); // never completed: the window went before its first paint
+  shmdt(address);
+}
+} // namespace
+
+QImage grabRootShm(const QRect &rect) {
+  xcb_connection_t *c = conn();
+  const xcb_screen_t *screen = shmScreenFor(c, rect);
+  if (!screen)
+    return {};
+  const qsizetype bytesPerLine = qsizetype(rect.width()) * 4;
+  const size_t bytes = size_t(bytesPerLine) * size_t(rect.height());
+  void *address = nullptr;
+  xcb_shm_seg_t seg = 0;
+  if (!attachSegment(c, bytes, &address, &seg))
+    return {};
+  const bool ok = shmGet(c, screen->root, rect.topLeft(), rect.size(), seg, address, bytes);
+  xcb_shm_detach(c, seg);
+  xcb_flush(c);
+  if (!ok) {
+    shmdt(address);
+    return {};
+  }
+  makeOpaque(address, bytes);
+  return QImage(static_cast<uchar *>(address), rect.width(), rect.height(), bytesPerLine,
+                QImage::Format_RGB32, detachSegment, address);
+}
+
+QImage freezeRootUnder(WId window, const QRect &rect) {
+  xcb_connection_t *c = conn();
+  const xcb_screen_t *screen = shmScreenFor(c, rect);
+  if (!screen || !window)
+    return {};
+  if (pending.window != XCB_WINDOW_NONE)
+    completeFrozen(); // one at a time; an earlier one is read now
+  const qsizetype bytesPerLine = qsizetype(rect.width()) * 4;
+  const size_t bytes = size_t(bytesPerLine) * size_t(rect.height());
   const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
   if (id < 0)
     return {};
@@ -235,40 +366,124 @@ QImage grabRootShm(const QRect &rect) {
     shmctl(id, IPC_RMID, nullptr);
     return {};
   }
-  const xcb_shm_seg_t seg = xcb_generate_id(c);
-  xcb_generic_error_t *err = xcb_request_check(c, xcb_shm_attach_checked(c, seg, id, 0));
-  // Both sides are attached (or the server never will be): the segment goes
-  // away with the last detach, even if this process dies.
+  Frozen f;
+  f.window = static_cast<xcb_window_t>(window);
+  f.seg = xcb_generate_id(c);
+  f.attached = xcb_shm_attach_checked(c, f.seg, id, 0);
+  xcb_flush(c);
+  // Linux lets the server attach a segment marked for removal while we hold it.
   shmctl(id, IPC_RMID, nullptr);
-  if (err) {
-    free(err);
-    shmdt(address);
-    return {};
+  f.pixmap = xcb_generate_id(c);
+  f.made = xcb_create_pixmap_checked(c, screen->root_depth, f.pixmap, screen->root,
+                                     quint16(rect.width()), quint16(rect.height()));
+  // Every window's pixels, not just the root's own; no exposure events back.
+  const xcb_gcontext_t gc = xcb_generate_id(c);
+  const uint32_t gcValues[] = {XCB_SUBWINDOW_MODE_INCLUDE_INFERIORS, 0};
+  xcb_create_gc(c, gc, f.pixmap, XCB_GC_SUBWINDOW_MODE | XCB_GC_GRAPHICS_EXPOSURES, gcValues);
+  xcb_copy_area(c, screen->root, f.pixmap, gc, qint16(rect.x()), qint16(rect.y()), 0, 0,
+                quint16(rect.width()), quint16(rect.height()));
+  xcb_free_gc(c, gc);
+  f.given = xcb_change_window_attributes_checked(c, f.window, XCB_CW_BACK_PIXMAP, &f.pixmap);
+  xcb_flush(c);
+  f.address = address;
+  f.bytes = bytes;
+  f.size = rect.size();
+  f.depth = screen->root_depth;
+  pending = f;
+  return QImage(static_cast<uchar *>(address), rect.width(), rect.height(), bytesPerLine,
+                QImage::Format_RGB32, releaseFrozen, address);
+}
+
+void markFrozen(WId window, const QRegion &spot, QRgb rgb) {
+  xcb_connection_t *c = conn();
+  if (!c || pending.window == XCB_WINDOW_NONE || pending.window != window ||
+      pending.corner != XCB_PIXMAP_NONE)
+    return;
+  Frozen &f = pending;
+  const QRegion inside = spot & QRect(QPoint(0, 0), f.size);
+  if (inside.isEmpty())
+    return;
+  // Keep the screen's pixels under the spot for the picture, then paint it.
+  f.cornerRect = inside.boundingRect();
+  f.corner = xcb_generate_id(c);
+  xcb_create_pixmap(c, f.depth, f.corner, f.pixmap, quint16(f.cornerRect.width()),
+                    quint16(f.cornerRect.height()));
+  const xcb_gcontext_t gc = xcb_generate_id(c);
+  const uint32_t values[] = {rgb & 0xffffffu, 0}; // the root's visual is 0xRRGGBB
+  xcb_create_gc(c, gc, f.pixmap, XCB_GC_FOREGROUND | XCB_GC_GRAPHICS_EXPOSURES, values);
+  xcb_copy_area(c, f.pixmap, f.corner, gc, qint16(f.cornerRect.x()), qint16(f.cornerRect.y()), 0, 0,
+                quint16(f.cornerRect.width()), quint16(f.cornerRect.height()));
+  std::vector<xcb_rectangle_t> rects;
+  for (const QRect &r : inside)
+    rects.push_back({qint16(r.x()), qint16(r.y()), quint16(r.width()), quint16(r.height())});
+  xcb_poly_fill_rectangle(c, f.pixmap, gc, uint32_t(rects.size()), rects.data());
+  xcb_free_gc(c, gc);
+  xcb_flush(c);
+}
+
+void completeFrozen() {
+  xcb_connection_t *c = conn();
+  if (!c || pending.window == XCB_WINDOW_NONE)
+    return;
+  const Frozen f = pending;
+  // Once the window is on screen its background has done its work: later
+  // exposures are repainted from the window's own pixels.
+  bool shown = false;
+  if (xcb_get_window_attributes_reply_t *a =
+          xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, f.window), nullptr)) {
+    shown = a->map_state == XCB_MAP_STATE_VIEWABLE;
+    free(a);
   }
-  const xcb_shm_get_image_cookie_t cookie =
-      xcb_shm_get_image(c, screen->root, qint16(area.x()), qint16(area.y()), quint16(area.width()),
-                        quint16(area.height()), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, seg, 0);
-  xcb_flush(c);
-  // While the server copies, map the segment's pages here in one go, on the
-  // other core: a fault per page costs more than the copy itself at 4K.
-  populatePages(address, bytes);
-  xcb_shm_get_image_reply_t *reply = xcb_shm_get_image_reply(c, cookie, &err);
-  xcb_shm_detach(c, seg);
-  xcb_flush(c);
-  const bool ok = reply && !err && reply->size >= bytes;
-  free(reply);
-  free(err);
+  pending.attached = pending.made = pending.given = xcb_void_cookie_t{};
+  const auto failed = [c](xcb_void_cookie_t k) {
+    xcb_generic_error_t *e = xcb_request_check(c, k);
+    free(e);
+    return e != nullptr;
+  };
+  const bool shm = !failed(f.attached); // refused by a server on another machine
+  const bool made = !failed(f.made);    // no memory for the pixmap in the server
+  failed(f.given);
+  bool ok = made && shm && shmGet(c, f.pixmap, QPoint(0, 0), f.size, f.seg, f.address, f.bytes);
+  if (made && !ok) {
+    // The pixmap through the socket, slower but the same picture.
+    if (xcb_get_image_reply_t *r = xcb_get_image_reply(
+            c,
+            xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, f.pixmap, 0, 0, quint16(f.size.width()),
+                          quint16(f.size.height()), ~0u),
+            nullptr)) {
+      if (size_t(xcb_get_image_data_length(r)) >= f.bytes) {
+        std::memcpy(f.address, xcb_get_image_data(r), f.bytes);
+        ok = true;
+      }
+      free(r);
+    }
+  }
+  if (ok && f.corner != XCB_PIXMAP_NONE) {
+    // The spot is the window's, not the screen's: put the screen's pixels back.
+    const QRect r = f.cornerRect;
+    xcb_get_image_reply_t *img =
+        xcb_get_image_reply(c,
+                            xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, f.corner, 0, 0,
+                                          quint16(r.width()), quint16(r.height()), ~0u),
+                            nullptr);
+    const size_t row = size_t(r.width()) * 4;
+    ok = img && size_t(xcb_get_image_data_length(img)) >= row * size_t(r.height());
+    if (ok)
+      for (int y = 0; y < r.height(); ++y)
+        std::memcpy(static_cast<uchar *>(f.address) +
+                        (size_t(r.y() + y) * size_t(f.size.width()) + size_t(r.x())) * 4,
+                    xcb_get_image_data(img) + size_t(y) * row, row);
+    free(img);
+  }
   if (!ok) {
-    shmdt(address);
-    return {};
+    std::fprintf(stderr, "morvane: the frozen screen could not be read back\n");
+    std::memset(f.address, 0, f.bytes);
   }
-  // The pad byte of a depth-24 pixel is whatever the server kept there;
-  // Format_RGB32 wants it opaque.
-  auto *px = static_cast<quint32 *>(address);
-  const size_t n = bytes / 4;
-  for (size_t i = 0; i < n; ++i)
-    px[i] |= 0xff000000u;
-  return QImage(static_cast<uchar *>(address), area.width(), area.height(), bytesPerLine,
-                QImage::Format_RGB32, detachSegment, address);
+  makeOpaque(f.address, f.bytes);
+  if (shown) {
+    const uint32_t none = XCB_BACK_PIXMAP_NONE;
+    xcb_change_window_attributes(c, f.window, XCB_CW_BACK_PIXMAP, &none);
+  }
+  dropPending(c);
 }
 } // namespace x11

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QPoint>
 #include <QRect>
+#include <QRegion>
 #include <Qt>
 #include <QtGui/qwindowdefs.h>
 
@@ -30,4 +31,21 @@ Qt::MouseButtons pointerButtons();
 // when shared memory cannot be used (a remote display, no extension, another
 // pixel layout, QT_XCB_NO_MITSHM set) or the request fails.
 QImage grabRootShm(const QRect &rect);
+
+// Freezes `rect` of the root for `window`, which will be shown over exactly
+// that rectangle: the server copies the pixels into a pixmap of its own and
+// makes it the window's background, so it paints the window's first frame
+// itself when the window maps. The image returned is the client's copy of that
+// same pixmap (MIT-SHM, as grabRootShm), but its pixels are only fetched by
+// completeFrozen(): the transfer would otherwise hold up the map. Until then
+// the image may be wrapped, never read. Null where grabRootShm would be null.
+QImage freezeRootUnder(WId window, const QRect &rect);
+// Puts `spot` (window pixels) in `rgb` into the window's frozen background
+// before it maps, so the first frame carries it; the image keeps the pixels
+// of the screen there.
+void markFrozen(WId window, const QRegion &spot, QRgb rgb);
+// Fetches the pixels of the image freezeRootUnder gave; call it before the
+// first read, once the window is shown. They come from the pixmap, even if
+// the window was replaced meanwhile. Nothing when none is pending.
+void completeFrozen();
 } // namespace x11

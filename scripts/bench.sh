@@ -21,6 +21,7 @@ done
 [ $found -eq 1 ] || echo "no benchmarks were built"
 
 if [ "${PROBE:-1}" != 0 ] && command -v Xvfb >/dev/null && [ -x "$build/morvane" ]; then
+  bash "$here/scripts/deps.sh" --bench || echo "no Flameshot: the probe runs without the comparison"
   for s in 1920x1080 3840x2160; do
     MORVANE_BIN=$(cd "$build" && pwd)/morvane bash "$here/bench/probe_display.sh" "$s"
   done

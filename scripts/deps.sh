@@ -16,6 +16,11 @@ packages=(
 if [ "${1:-}" = "--fuzz" ]; then
   packages+=(clang libclang-rt-14-dev)
 fi
+# Only for bench/probe_display.sh: Flameshot's capture window is the yardstick
+# of the opening time, and its daemon needs a session bus.
+if [ "${1:-}" = "--bench" ]; then
+  packages+=(flameshot dbus-daemon)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,7 @@
 // The shared-memory screen capture against Qt's own grab, on a real X display.
 // Skipped elsewhere; tests/e2e/test_capture.sh runs it under Xvfb.
 
+#include "platform/capture.h"
 #include "platform/platform.h"
 #include "platform/x11.h"
 
@@ -10,9 +11,12 @@
 #include <QRandomGenerator>
 #include <QScreen>
 #include <QTest>
+#include <QThread>
 #include <QWidget>
+#include <QtGui/qguiapplication_platform.h>
 
 #include <gtest/gtest.h>
+#include <xcb/xcb.h>
 
 #include <fstream>
 #include <sstream>
@@ -41,6 +45,32 @@ public:
   }
   QImage pattern;
 };
+
+// A window that shows another colour at every paint: the screen keeps changing.
+class Flicker : public QWidget {
+public:
+  Flicker() : QWidget(nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+  }
+  void paintEvent(QPaintEvent *) override {
+    ++paints;
+    QPainter(this).fillRect(rect(), colour());
+  }
+  QColor colour() const { return QColor::fromHsv((paints * 47) % 360, 255, 255); }
+  int paints = 0;
+};
+
+// Whether the server shows `w` now, without a trip through Qt's event loop
+// (which would let the window paint itself).
+bool viewable(WId w) {
+  auto *x = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+  xcb_connection_t *c = x->connection();
+  xcb_get_window_attributes_reply_t *a =
+      xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, xcb_window_t(w)), nullptr);
+  const bool on = a && a->map_state == XCB_MAP_STATE_VIEWABLE;
+  free(a);
+  return on;
+}
 
 // Segments of `bytes` this process created that are still alive (attached
 // somewhere). Qt's own backing stores are segments too, of other sizes.
@@ -73,7 +103,8 @@ QImage qtGrab() {
   return img;
 }
 
-void expectSamePixels(const QImage &a, const QImage &b) {
+// Pixel for pixel, outside `except`.
+void expectSamePixels(const QImage &a, const QImage &b, const QRegion &except = QRegion()) {
   ASSERT_EQ(a.size(), b.size());
   ASSERT_EQ(a.format(), QImage::Format_RGB32);
   ASSERT_EQ(b.format(), QImage::Format_RGB32);
@@ -83,7 +114,7 @@ void expectSamePixels(const QImage &a, const QImage &b) {
     const auto *ra = reinterpret_cast<const quint32 *>(a.constScanLine(y));
     const auto *rb = reinterpret_cast<const quint32 *>(b.constScanLine(y));
     for (int x = 0; x < a.width(); ++x)
-      if (ra[x] != rb[x] && bad++ == 0)
+      if (ra[x] != rb[x] && !except.contains(QPoint(x, y)) && bad++ == 0)
         first = QPoint(x, y);
   }
   EXPECT_EQ(bad, 0) << "first difference at " << first.x() << "," << first.y();
@@ -170,4 +201,82 @@ TEST_F(CaptureX11Shm, RectangleOutsideTheRootIsRefused) {
   ASSERT_FALSE(part.isNull());
   EXPECT_EQ(part.size(), QSize(30, 40));
   expectSamePixels(part, qtGrab().copy(QRect(10, 20, 30, 40)));
+}
+
+// The first frame the server paints when the overlay maps and the picture the
+// program draws on are one copy, taken at the freeze, however the screen
+// changes between the freeze, the map and the fetch of the pixels.
+TEST_F(CaptureX11Shm, FirstFrameOnScreenAndPictureAreOneCopyWhileTheScreenChanges) {
+  const QRect g = QGuiApplication::primaryScreen()->geometry();
+  const QRect area(g.topLeft(), platform().screenPixels());
+  Flicker flicker;
+  flicker.setGeometry(QRect(g.topLeft() + QPoint(g.width() / 4, g.height() / 4), g.size() / 2));
+  flicker.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&flicker));
+  flicker.repaint();
+  x11::flush();
+  QTest::qWait(100);
+  const QColor frozen = flicker.colour();
+
+  // A cover that never paints by itself: what shows on it is the server's.
+  QWidget cover(nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
+  cover.setAttribute(Qt::WA_OpaquePaintEvent);
+  cover.setAttribute(Qt::WA_NoSystemBackground);
+  cover.setGeometry(area);
+  const QImage atFreeze = x11::grabRootShm(area);
+  const QImage picture = platform().captureScreen(platform().primaryMonitor(), &cover);
+  ASSERT_FALSE(picture.isNull());
+  EXPECT_EQ(capture::keptName(), QStringLiteral("x11-shm"));
+  // A spot of the cover's own (the colour dot) on its first frame, not in the picture.
+  const QRegion spot = QRegion(QRect(3, 4, 5, 6)) + QRect(9, 2, 2, 2);
+  platform().prepareFirstFrame(&cover, spot, qRgb(1, 2, 3));
+  flicker.repaint(); // the screen changes before the cover maps...
+  x11::flush();
+  cover.show();
+  x11::flush();
+  for (int i = 0; i < 200 && !viewable(cover.winId()); ++i) {
+    flicker.repaint(); // ...and while it maps
+    x11::flush();
+    QThread::msleep(5);
+  }
+  ASSERT_TRUE(viewable(cover.winId())) << "the cover never mapped";
+  const QImage firstFrame = x11::grabRootShm(area);
+  ASSERT_FALSE(firstFrame.isNull());
+  flicker.repaint(); // and again before the pixels are fetched
+  x11::flush();
+  platform().firstPaint(&cover);
+
+  expectSamePixels(picture, atFreeze);
+  expectSamePixels(firstFrame, picture, spot);
+  const QPoint mid = flicker.geometry().center() - g.topLeft();
+  EXPECT_EQ(picture.pixel(mid), frozen.rgb()) << "not the screen at the freeze";
+  EXPECT_NE(flicker.colour().rgb(), frozen.rgb()) << "the screen never changed";
+  for (const QRect &r : spot) {
+    EXPECT_EQ(firstFrame.pixel(r.topLeft()), qRgb(1, 2, 3));
+    EXPECT_EQ(firstFrame.pixel(r.bottomRight()), qRgb(1, 2, 3));
+  }
+  EXPECT_EQ(qAlpha(picture.pixel(0, 0)), 255);
+}
+
+// A cover closed before its first paint leaves no segment and no pixmap behind,
+// and the next opening works.
+TEST_F(CaptureX11Shm, CoverClosedBeforeItsFirstPaintLeavesNothing) {
+  const QRect area(QGuiApplication::primaryScreen()->geometry().topLeft(),
+                   platform().screenPixels());
+  const long bytes = long(area.width()) * area.height() * 4;
+  const int before = liveSegments(bytes);
+  for (int i = 0; i < 3; ++i) {
+    QWidget cover(nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
+    cover.setGeometry(area);
+    QImage picture = platform().captureScreen(platform().primaryMonitor(), &cover);
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_EQ(liveSegments(bytes), before + 1);
+  }
+  EXPECT_TRUE(settlesAt(bytes, before));
+  QWidget cover(nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
+  cover.setGeometry(area);
+  const QImage picture = platform().captureScreen(platform().primaryMonitor(), &cover);
+  platform().prepareFirstFrame(&cover, QRect(0, 0, 4, 4), qRgb(255, 0, 0));
+  platform().firstPaint(&cover);
+  expectSamePixels(picture, qtGrab());
 }

@@ -32,7 +32,7 @@ void FakePlatform::changeMonitors() {
       w.second();
 }
 
-QImage FakePlatform::captureScreen(const QRect &area) {
+QImage FakePlatform::captureScreen(const QRect &area, QWidget *) {
   ++captures;
   captured = area;
   if (!capture.isNull())

@@ -50,7 +50,7 @@ public:
   void watchMonitors(QObject *context, std::function<void()> changed) override;
   double twipsPerPixelX() const override { return tppX; }
   double twipsPerPixelY() const override { return tppY; }
-  QImage captureScreen(const QRect &area) override;
+  QImage captureScreen(const QRect &area, QWidget *cover = nullptr) override;
   void setTopMost(QWidget *w, bool on) override;
   void skipTaskbar(QWidget *) override {}
   void animateRects(const QRect &from, const QRect &to) override;
