@@ -4,6 +4,8 @@
 #include "core/settings.h"
 #include "platform/platform.h"
 #include "platform/session.h"
+#include "platform/wayland.h"
+#include "resources/captions.h"
 
 #include <QApplication>
 
@@ -14,9 +16,17 @@ int Main(int argc, char **argv) {
   if (!session::acquireSingleInstance())
     return 0;
 
+  // Qt reads its platform when QApplication is built: the choice comes first.
+  const wayland::Route route = wayland::chooseWindowSystem();
+  if (route == wayland::Route::Impossible)
+    return 1;
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Morvane"));
   QApplication::setQuitOnLastWindowClosed(false);
+  if (route == wayland::Route::MessageOnly) {
+    platform().notifyUser(nullptr, captions::noXWayland());
+    return 1;
+  }
 
   Load_Settings();
   Load_Kavrel_S();

@@ -61,10 +61,17 @@ void paintSurface(QPainter &p, const QWidget *w, const Surface &s, const QRect &
 
 void Show_Kavrel_G() {
   open_trace::mark("open-start");
+  // A capture may wait for the desktop with the event loop running: a second
+  // activation meanwhile neither opens a second overlay nor shows this one early.
+  static bool loading = false;
+  if (loading)
+    return;
   keepLargeBuffersSeparate();
   if (!instance) {
+    loading = true;
     instance = new Kavrel_G;
     instance->Form_Load();
+    loading = false;
     open_trace::mark("load-done");
   }
   // Full screen covers the taskbar under the window manager and gets every key.

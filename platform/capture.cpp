@@ -15,6 +15,8 @@ std::unique_ptr<ScreenCapture> &kept() {
 std::vector<std::unique_ptr<ScreenCapture>> candidates() {
   std::vector<std::unique_ptr<ScreenCapture>> all;
   all.push_back(makeX11Shm());
+  all.push_back(makePortal());
+  all.push_back(makeGrim());
   all.push_back(makeQtGrab());
   const QByteArray forced = qgetenv("MORVANE_CAPTURE");
   std::vector<std::unique_ptr<ScreenCapture>> ways;

@@ -10,6 +10,9 @@ packages=(
   libgtest-dev libbenchmark-dev
   xvfb icewm xdotool x11-utils x11-xserver-utils imagemagick xrestop
   fonts-ipafont-gothic
+  # A Wayland session for the tests; qt6-wayland proves that XWayland is chosen
+  # although Qt could run natively; grim is also the capture on wlroots desktops.
+  sway xwayland grim wtype foot dbus qt6-wayland
 )
 if [ "${1:-}" = "--fuzz" ]; then
   packages+=(clang libclang-rt-14-dev)
