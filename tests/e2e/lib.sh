@@ -218,7 +218,10 @@ ini_get() { # section key
 # user owns (CI's checkout may be unreadable to it), with the sanitizer
 # settings passed on; then exits with the script's status. Inside, it returns.
 e2e_as_wayland_user() {
-  [ -n "${E2E_WAYLAND_INSIDE:-}" ] && return 0
+  if [ -n "${E2E_WAYLAND_INSIDE:-}" ]; then
+    exec 1>&3 2>&4 3>&- 4>&-
+    return 0
+  fi
   local script=$1 top lib
   shift
   lib=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -235,7 +238,9 @@ e2e_as_wayland_user() {
     cp "${BASH_REMATCH[1]}" "$E2E_WL_DIR/lsan.supp"
     lsan=${lsan//${BASH_REMATCH[1]}/$E2E_WL_DIR/lsan.supp}
   fi
+  mkdir -m 700 "$E2E_WL_DIR/runtime" # removed only after the session's services have ended
   local run=() pass=(LANG=C.UTF-8 E2E_WAYLAND_INSIDE=1 "HOME=$E2E_WL_DIR" "PATH=$PATH"
+    "XDG_RUNTIME_DIR=$E2E_WL_DIR/runtime"
     "MORVANE_BIN=$E2E_WL_DIR/morvane" "MORVANE_HELP=$E2E_WL_DIR/Morvane.html" "LSAN_OPTIONS=$lsan")
   local v
   for v in ASAN_OPTIONS UBSAN_OPTIONS E2E_KEEP REPS SIZES; do
@@ -247,8 +252,12 @@ e2e_as_wayland_user() {
     chown -R "$E2E_WL_USER" "$E2E_WL_DIR"
     run=(runuser -u "$E2E_WL_USER" --)
   fi
-  "${run[@]}" env -i "${pass[@]}" timeout 280 dbus-run-session -- bash "$E2E_WL_DIR/$rel" "$@"
-  exit $?
+  # The script writes to fds 3 and 4; what the session's services say goes to a log.
+  "${run[@]}" env -i "${pass[@]}" timeout 280 dbus-run-session -- bash "$E2E_WL_DIR/$rel" "$@" \
+    3>&1 4>&2 >"$E2E_WL_DIR/session.log" 2>&1
+  local rc=$?
+  if [ $rc != 0 ]; then tail -n 15 "$E2E_WL_DIR/session.log" >&2; fi
+  exit $rc
 }
 
 e2e_wl_cleanup() {
@@ -263,7 +272,7 @@ e2e_start_sway() {
     command -v "$t" >/dev/null || fail "$t is not installed (run scripts/deps.sh)"
   done
   W=${size%x*} H=${size#*x}
-  export XDG_RUNTIME_DIR=$E2E_ROOT/runtime XDG_CONFIG_HOME=$E2E_ROOT/config
+  export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$E2E_ROOT/runtime} XDG_CONFIG_HOME=$E2E_ROOT/config
   mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" && chmod 700 "$XDG_RUNTIME_DIR"
   unset DISPLAY WAYLAND_DISPLAY SWAYSOCK QT_QPA_PLATFORM QT_SCALE_FACTOR XDG_SESSION_TYPE
   cat >"$E2E_ROOT/sway.cfg" <<CFG
@@ -299,6 +308,26 @@ CFG
   wait_for 5 grep -q ready "$E2E_ROOT/pointer.log" || fail "no virtual pointer: $(cat "$E2E_ROOT/pointer.log")"
   wtype -s 100000000 &
   E2E_PIDS+=($!)
+}
+
+# The screenshot portal of a wlroots desktop, started and answering.
+e2e_start_portal() {
+  local t
+  for t in pipewire /usr/libexec/xdg-desktop-portal /usr/libexec/xdg-desktop-portal-wlr gdbus; do
+    command -v "$t" >/dev/null || fail "$t is not installed (run scripts/deps.sh)"
+  done
+  # Before pipewire, which already asks for the portal: the portals read these
+  # at their start.
+  export XDG_CURRENT_DESKTOP=sway
+  dbus-update-activation-environment WAYLAND_DISPLAY DISPLAY XDG_CURRENT_DESKTOP XDG_RUNTIME_DIR PATH
+  pipewire >"$E2E_ROOT/pipewire.log" 2>&1 &
+  E2E_PIDS+=($!)
+  wait_for 10 test -S "$XDG_RUNTIME_DIR/pipewire-0" || fail "pipewire did not start"
+  portal_up() {
+    gdbus call --session --dest org.freedesktop.portal.Desktop --object-path /org/freedesktop/portal/desktop \
+      --method org.freedesktop.DBus.Properties.Get "'org.freedesktop.portal.Screenshot'" "'version'"
+  }
+  wait_for 15 portal_up || fail "no screenshot portal: $(portal_up 2>&1)"
 }
 
 e2e_pointer() {
