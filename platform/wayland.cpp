@@ -68,6 +68,13 @@ QImage fitToArea(const QImage &desktop, const QRect &area) {
   const QRect source = QRectF((area.x() - screen.x()) * rx, (area.y() - screen.y()) * ry,
                               area.width() * rx, area.height() * ry)
                            .toAlignedRect();
+  // The whole picture, unscaled, is the common case: no copy at all.
+  if (source == desktop.rect() && source.size() == area.size() &&
+      desktop.format() == QImage::Format_RGB32) {
+    QImage whole = desktop;
+    whole.setDevicePixelRatio(1.0);
+    return whole;
+  }
   QImage part = source.size() == area.size()
                     ? desktop.copy(source)
                     : desktop.copy(source).scaled(area.size(), Qt::IgnoreAspectRatio,

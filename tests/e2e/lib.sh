@@ -243,7 +243,7 @@ e2e_as_wayland_user() {
     "XDG_RUNTIME_DIR=$E2E_WL_DIR/runtime"
     "MORVANE_BIN=$E2E_WL_DIR/morvane" "MORVANE_HELP=$E2E_WL_DIR/Morvane.html" "LSAN_OPTIONS=$lsan")
   local v
-  for v in ASAN_OPTIONS UBSAN_OPTIONS E2E_KEEP REPS SIZES; do
+  for v in ASAN_OPTIONS UBSAN_OPTIONS E2E_KEEP REPS; do
     if [ -n "${!v:-}" ]; then pass+=("$v=${!v}"); fi
   done
   if [ "$(id -u)" = 0 ]; then

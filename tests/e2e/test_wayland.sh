@@ -29,7 +29,7 @@ wait_for 5 pixel_is 900 500 "$RED" || fail "foot is not red: $(e2e_wl_pixel 900 
 # Headless sway draws the cursor into every capture: keep it away from the checks.
 e2e_pointer move 1000 600
 
-e2e_start_morvane MORVANE_TRACE=1 MORVANE_CAPTURE=grim
+e2e_start_morvane MORVANE_TRACE=1
 wait_for 10 e2e_sni_item || fail "no StatusNotifierItem registered: $(cat "$E2E_ROOT/morvane.log")"
 item=$(e2e_sni_item)
 tip=$(dbus-send --session --print-reply=literal --dest="${item%%/*}" "/${item#*/}" \
