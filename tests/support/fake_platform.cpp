@@ -16,6 +16,8 @@ FakePlatform::~FakePlatform() {
 
 QImage FakePlatform::captureScreen() {
   ++captures;
+  if (duringCapture)
+    duringCapture();
   if (!capture.isNull())
     return capture;
   QImage img(screen, QImage::Format_RGB32);

@@ -6,6 +6,7 @@
 
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 struct ProcessEnded {
@@ -68,6 +69,7 @@ public:
   double tppX = 15, tppY = 15;
   QImage capture; // what captureScreen() returns; a gradient when null
   int captures = 0;
+  std::function<void()> duringCapture; // runs inside a capture, as a desktop's wait would
   QPoint cursor{500, 400};
   QString dir; // the program's directory; a fresh temporary one by default
   QStringList helpOpened;
