@@ -102,10 +102,36 @@ wait "$nox"
 [ $? = 1 ] || fail "exit status without XWayland"
 grep -q "XWayland" "$E2E_ROOT/nox.log" || fail "stderr does not name XWayland: $(cat "$E2E_ROOT/nox.log")"
 
+# The floating icon: sway places floating X11 windows itself (in the middle,
+# at least 75 x 50), but a drag moves it and is kept, and a double-click draws.
+printf '[Section]\nTry_Out=True\n' >"$INI"
+e2e_start_morvane
+icon_at() { # "X Y" of the program's one visible X window
+  local w
+  w=$(xdotool search --onlyvisible --classname morvane 2>/dev/null | head -n1) || return 1
+  eval "$(xdotool getwindowgeometry --shell "$w")" && [ -n "$X" ] && echo "$X $Y"
+}
+wait_for 10 icon_at || fail "no floating icon"
+read -r ix iy < <(icon_at)
+e2e_pointer move $((ix + 10)) $((iy + 10))
+e2e_pointer press
+for i in 1 2 3 4 5; do e2e_pointer move $((ix + 10 + i * 20)) $((iy + 10 + i * 10)); done
+e2e_pointer release
+moved() { [ "$(icon_at)" = "$((ix + 100)) $((iy + 50))" ]; }
+wait_for 5 moved || fail "the drag left the floating icon at $(icon_at), not $((ix + 100)) $((iy + 50))"
+e2e_pointer move $((ix + 110)) $((iy + 60))
+for i in 1 2; do e2e_pointer press && e2e_pointer release; done
+wait_for 10 overlay || fail "a double-click on the floating icon opened no overlay"
+wtype -k Escape
+e2e_wait_exit 10 || fail "Esc did not end the floating run"
+[ "$(ini_get Section Try_Out)" = "True" ] || fail "floating: $(cat "$INI")"
+[ "$(ini_get Section Form_Left)" = "$(((ix + 100) * 15))" ] || fail "the dragged place was not kept: $(cat "$INI")"
+
 # The desktop's screenshot portal: xdg-desktop-portal with its wlroots back end
 # (which needs pipewire) and the GTK one for Access, running as in a session.
 # Its request is answered only while the asking program stays on the bus.
 e2e_start_portal
+rm -f "$INI"
 e2e_start_morvane MORVANE_TRACE=1 MORVANE_CAPTURE=portal
 wait_for 10 e2e_sni_item || fail "no tray item for the portal run"
 open_from_tray "$(e2e_sni_item)"
@@ -114,4 +140,17 @@ grep -q "capture.*failed" "$E2E_ROOT/morvane.log" && fail "portal: $(cat "$E2E_R
 [ -e /tmp/out.png ] && fail "the portal's file /tmp/out.png was left behind"
 wtype -k Escape
 e2e_wait_exit 10 || fail "Esc did not end the portal run"
+
+# A scaled output: the compositor's pixels are finer than XWayland's; the
+# frozen picture still lands in place, the bar at the bottom included.
+swaymsg output HEADLESS-1 scale 2 >/dev/null
+points="300,200 300,395 630,395 10,395 630,5"
+live=$(for p in $points; do e2e_wl_pixel "${p%,*}" "${p#*,}"; done)
+e2e_start_morvane
+wait_for 10 e2e_sni_item || fail "no tray item on the scaled output"
+open_from_tray "$(e2e_sni_item)"
+frozen=$(for p in $points; do e2e_wl_pixel "${p%,*}" "${p#*,}"; done)
+[ "$frozen" = "$live" ] || fail "scaled output: frozen $(echo $frozen) but live $(echo $live) at $points"
+wtype -k Escape
+e2e_wait_exit 10 || fail "Esc did not end the scaled run"
 pass
