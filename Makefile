@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run tour test bench fuzz soak install uninstall clean
+.PHONY: all deps build run tour test bench fuzz soak install uninstall package clean
 
 FUZZ_SECONDS ?= 60
 PREFIX ?= $(HOME)/.local
@@ -38,6 +38,13 @@ install: build
 # Keeps the user's Morvane.ini unless PURGE=1.
 uninstall:
 	@PREFIX="$(PREFIX)" PURGE="$(PURGE)" bash scripts/uninstall.sh
+
+# The Debian package, made by CPack from the build tree: out/package/morvane_<version>_<arch>.deb
+package: build
+	rm -rf $(BUILD)/cpack out/package
+	cd $(BUILD) && cpack -G DEB -B $(abspath $(BUILD))/cpack
+	mkdir -p out/package && cp $(BUILD)/cpack/*.deb out/package/
+	lintian --fail-on error out/package/*.deb
 
 bench: build
 	@bash scripts/bench.sh $(BUILD)

@@ -4,6 +4,7 @@
 #include "core/settings.h"
 #include "platform/platform.h"
 #include "platform/session.h"
+#include "platform/translations.h"
 #include "platform/wayland.h"
 #include "resources/captions.h"
 
@@ -23,6 +24,7 @@ int Main(int argc, char **argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Morvane"));
   QApplication::setQuitOnLastWindowClosed(false);
+  translations::installQtJapanese();
   if (route == wayland::Route::MessageOnly) {
     platform().notifyUser(nullptr, captions::noXWayland());
     return 1;
@@ -33,7 +35,11 @@ int Main(int argc, char **argv) {
 
   // Logging off, SIGTERM, SIGINT and SIGHUP close the main window like an exit command.
   session::onEndOfSession([] { App_End(); });
-  return app.exec();
+  const int code = app.exec();
+  // The loop ended without an exit command: the three keys are still saved, once.
+  Unload_Kavrel_S();
+  platform().endProcess(code);
+  return code; // not reached
 }
 
 void App_End() {

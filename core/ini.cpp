@@ -2,6 +2,7 @@
 
 #include "platform/platform.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -256,8 +257,24 @@ QString Ini_Read(const QString &section, const QString &key, const QString &file
   return ini::valueText(ini::find(data, section.toUtf8(), key.toUtf8()));
 }
 
+namespace {
+// Makes a missing folder and its missing parents, private to the user (0700, as
+// XDG asks of a config folder). A failure shows later as a failed write.
+void makeFolder(const QString &dir) {
+  if (QFileInfo(dir).isDir())
+    return;
+  const QString parent = QFileInfo(dir).path();
+  if (parent != dir)
+    makeFolder(parent);
+  QDir().mkdir(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+} // namespace
+
 void Ini_Write(const QString &section, const QString &key, const QString &value,
                const QString &file) {
+  // The user's own settings folder is made at the first write, never by a read.
+  if (file == iniPath())
+    makeFolder(platform().settingsDir());
   bool ok = false;
   const QByteArray old = ini::load(file, &ok);
   if (!ok)
@@ -276,4 +293,4 @@ void Ini_Write(const QString &section, const QString &key, const QString &value,
   out.commit();
 }
 
-QString iniPath() { return platform().appPath() + QStringLiteral("/Morvane.ini"); }
+QString iniPath() { return platform().settingsDir() + QStringLiteral("/Morvane.ini"); }

@@ -9,11 +9,13 @@
 // Value text of one key, or "" when the file, the section or the key is missing.
 // At most 255 characters come back.
 QString Ini_Read(const QString &section, const QString &key, const QString &file);
-// Writes one key, creating the file and the section as needed. Failures are silent.
+// Writes one key, creating the file and the section as needed (and, for the
+// settings file, its folder). Failures are silent.
 void Ini_Write(const QString &section, const QString &key, const QString &value,
                const QString &file);
 
-// App.Path + "\Morvane.ini"
+// App.Path + "\Morvane.ini" where the user can write to the program's folder;
+// otherwise the same name in the user's config folder (Platform::settingsDir).
 QString iniPath();
 
 namespace ini {

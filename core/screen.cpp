@@ -9,6 +9,10 @@ int PixelWidth() { return platform().screenPixels().width(); }
 int PixelHeight() { return platform().screenPixels().height(); }
 float Width() { return static_cast<float>(PixelWidth()) * TwipsPerPixelX(); }
 float Height() { return static_cast<float>(PixelHeight()) * TwipsPerPixelY(); }
+QRect PixelRect() { return platform().primaryMonitor(); }
+float Left() { return static_cast<float>(PixelRect().left()) * TwipsPerPixelX(); }
+float Top() { return static_cast<float>(PixelRect().top()) * TwipsPerPixelY(); }
+float PixelRatio() { return static_cast<float>(platform().devicePixelRatio()); }
 } // namespace Screen
 
 #include <QApplication>

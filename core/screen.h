@@ -1,5 +1,8 @@
 #pragma once
-// The runtime's Screen object: primary screen size in twips and twips per pixel.
+// The runtime's Screen object: the primary monitor's size in twips and twips per
+// pixel, and where that monitor lies on the desktop.
+
+#include <QRect>
 
 namespace Screen {
 float Width();  // twips
@@ -8,6 +11,12 @@ float TwipsPerPixelX();
 float TwipsPerPixelY();
 int PixelWidth();  // device pixels
 int PixelHeight(); // device pixels
+// The primary monitor in device pixels, desktop coordinates; (0, 0) with one monitor.
+QRect PixelRect();
+float Left(); // twips
+float Top();  // twips
+// Device pixels per logical pixel on the primary monitor (1 at 96 dpi).
+float PixelRatio();
 } // namespace Screen
 
 namespace Screen {

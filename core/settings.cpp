@@ -5,6 +5,7 @@
 #include "core/kavrel_b.h"
 #include "core/screen.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -75,11 +76,29 @@ std::optional<bool> toBoolean(const QString &text) {
 QString fromSingle(float v) {
   if (!std::isfinite(v))
     return QStringLiteral("0");
-  if (std::floor(v) == v && std::fabs(v) < 1e9f)
-    return QString::number(static_cast<qint64>(v));
-  return QString::number(double(v), 'g', 7);
+  // Plain digits only: the reader takes no exponent, so "1e+09" would come back as no value.
+  if (v == 0.0f)
+    return QStringLiteral("0");
+  if (std::floor(v) == v)
+    return QString::number(double(v), 'f', 0);
+  // Seven significant digits, as a single has, with no trailing zeros.
+  const int intDigits = int(std::floor(std::log10(std::fabs(double(v))))) + 1;
+  QString s = QString::number(double(v), 'f', std::clamp(7 - intDigits, 0, 45));
+  if (s.contains(QLatin1Char('.'))) {
+    while (s.endsWith(QLatin1Char('0')))
+      s.chop(1);
+    if (s.endsWith(QLatin1Char('.')))
+      s.chop(1);
+  }
+  return s;
 }
 } // namespace settings_text
+
+void Derive_Tray_Point() {
+  // Near the bottom-right corner of the primary monitor, wherever that lies.
+  Tray_X = (Screen::Left() + Screen::Width()) / Screen::TwipsPerPixelX() - 69.0f;
+  Tray_Y = (Screen::Top() + Screen::Height()) / Screen::TwipsPerPixelY() - 24.0f;
+}
 
 void Load_Settings() {
   using namespace settings_text;
@@ -111,18 +130,18 @@ void Load_Settings() {
 
   t = read(sec, QStringLiteral("Form_Left"));
   if (t.isEmpty())
-    Form_Left = Screen::Width() - (21.0f * Screen::TwipsPerPixelX() + 8.0f) - 200.0f;
+    Form_Left = Screen::Left() + Screen::Width() -
+                (21.0f * Screen::TwipsPerPixelX() * Screen::PixelRatio() + 8.0f) - 200.0f;
   else if (auto v = roundTo32(t))
     Form_Left = static_cast<float>(*v);
 
   t = read(sec, QStringLiteral("Form_Top"));
   if (t.isEmpty())
-    Form_Top = 200.0f;
+    Form_Top = Screen::Top() + 200.0f;
   else if (auto v = roundTo32(t))
     Form_Top = static_cast<float>(*v);
 
-  Tray_X = Screen::Width() / Screen::TwipsPerPixelX() - 69.0f;
-  Tray_Y = Screen::Height() / Screen::TwipsPerPixelY() - 24.0f;
+  Derive_Tray_Point();
 
   for (int n = 1; n <= 9; ++n) {
     const QString section = QStringLiteral("F%1").arg(n);

@@ -8,6 +8,8 @@
 // Fills every setting from the file, with defaults for what is missing, and
 // computes Tray_X and Tray_Y. Called once at start-up.
 void Load_Settings();
+// Tray_X, Tray_Y from the primary monitor; again whenever the monitors change.
+void Derive_Tray_Point();
 
 namespace settings_text {
 // Number text as the runtime accepts it: blanks, optional sign, digits, optional

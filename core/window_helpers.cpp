@@ -11,10 +11,7 @@
 QRect windowRect(QWidget *window) {
   if (!window)
     return {};
-  const double dpr = platform().devicePixelRatio();
-  const QRect g = window->frameGeometry();
-  return QRect(qRound(g.x() * dpr), qRound(g.y() * dpr), qRound(g.width() * dpr),
-               qRound(g.height() * dpr));
+  return platform().toPixels(window->frameGeometry());
 }
 
 // Rounded to the nearest whole pixel, an exact half to the even neighbour.

@@ -193,13 +193,14 @@ Kavrel_G::~Kavrel_G() {
 }
 
 void Kavrel_G::Form_Load() {
-  // 1. The window covers the screen.
-  const double dpr = platform().devicePixelRatio() > 0 ? platform().devicePixelRatio() : 1.0;
-  const QSize px = platform().screenPixels();
-  setGeometry(0, 0, qRound(px.width() / dpr), qRound(px.height() / dpr));
-  // 2. Screen size in pixels, from twips as the rest of the program counts.
-  scrWidth_ = Screen::Width() / Screen::TwipsPerPixelX();
-  scrHeight_ = Screen::Height() / Screen::TwipsPerPixelY();
+  // 1. The window covers the monitor that holds the pointer: the primary for the
+  // tray, the floating icon's or the menu's own monitor otherwise.
+  monitor_ = platform().monitorAt(platform().cursorPixel());
+  setGeometry(platform().toLogical(monitor_));
+  platform().watchMonitors(this, [this] { Monitors_Changed(); });
+  // 2. Its size in pixels (on the primary: Screen.Width / TwipsPerPixelX).
+  scrWidth_ = float(monitor_.width());
+  scrHeight_ = float(monitor_.height());
   const QSize scr(qRound(scrWidth_), qRound(scrHeight_));
   form_.resize(scr);
   // 3.
@@ -215,8 +216,8 @@ void Kavrel_G::Form_Load() {
   // 6.
   muji_->surface.resize(scr);
   muji_->setGeometry(rect());
-  // 7. One copy of the whole screen, taken before the window is ever shown.
-  const QImage shot = platform().captureScreen();
+  // 7. One copy of the whole monitor, taken before the window is ever shown.
+  const QImage shot = platform().captureScreen(monitor_);
   open_trace::mark("captured");
   if (!shot.isNull())
     display_.setPicture(Picture(shot));
@@ -229,6 +230,7 @@ void Kavrel_G::Form_Load() {
   // 10.
   Apply_Pen(form_);
   // 11. The dot: 195 twips square, clipped to a disc 12 pixels across.
+  const double dpr = platform().devicePixelRatio();
   const double tx = Screen::TwipsPerPixelX() > 0 ? Screen::TwipsPerPixelX() : 15.0;
   const double ty = Screen::TwipsPerPixelY() > 0 ? Screen::TwipsPerPixelY() : 15.0;
   dot_->setGeometry(0, 0, qMax(1, qRound(195.0 / tx / dpr)), qMax(1, qRound(195.0 / ty / dpr)));
@@ -239,6 +241,16 @@ void Kavrel_G::Form_Load() {
   mujiMode_ = 0;
   // 14.
   Set_TopMost(this, true);
+}
+
+// A monitor unplugged or rearranged under the overlay: its picture no longer
+// matches any screen, so leave as Space does.
+void Kavrel_G::Monitors_Changed() {
+  for (const Monitor &m : platform().monitors())
+    if (m.pixels == monitor_)
+      return;
+  if (instance == this)
+    Return_To_Resident();
 }
 
 void Kavrel_G::Apply_Pen(Surface &surface) {
@@ -499,6 +511,13 @@ void Kavrel_G::paintEvent(QPaintEvent *e) {
 }
 
 void Kavrel_G::resizeEvent(QResizeEvent *) { muji_->setGeometry(rect()); }
+
+// A window manager's close (Alt+F4, a task switcher) would leave no way back: act as Space.
+void Kavrel_G::closeEvent(QCloseEvent *e) {
+  e->ignore();
+  if (kavrelG() == this)
+    Return_To_Resident();
+}
 
 void Kavrel_G::mousePressEvent(QMouseEvent *e) {
   const int b = mouseButtonCode(e->button());

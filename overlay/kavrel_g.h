@@ -81,6 +81,8 @@ public:
   MujiBoard *Pic_Muji() const { return muji_; }
   ColorDot *Pic_Color() const { return dot_; }
 
+  // The monitor the overlay covers, device pixels in desktop coordinates.
+  QRect monitor() const { return monitor_; }
   float Scr_Width() const { return scrWidth_; }
   float Scr_Height() const { return scrHeight_; }
   bool Pen_Down() const { return penDown_ != 0; }
@@ -100,6 +102,7 @@ protected:
   void mouseMoveEvent(QMouseEvent *e) override;
   void mouseReleaseEvent(QMouseEvent *e) override;
   void keyPressEvent(QKeyEvent *e) override;
+  void closeEvent(QCloseEvent *e) override;
 
 private:
   friend class ColorDot;              // the dot hands its keys to the overlay (key preview)
@@ -118,6 +121,9 @@ private:
   MujiBoard *muji_ = nullptr;
   ColorDot *dot_ = nullptr;
 
+  void Monitors_Changed();
+
+  QRect monitor_;
   float scrWidth_ = 0;
   float scrHeight_ = 0;
   qint16 penDown_ = 0;

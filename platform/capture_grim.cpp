@@ -7,6 +7,7 @@
 #include "platform/capture.h"
 #include "platform/wayland.h"
 
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -48,16 +49,18 @@ public:
            !QStandardPaths::findExecutable(QStringLiteral("grim")).isEmpty();
   }
   QImage grab(const QRect &area, QString &why) override {
+    // One deadline for starting and finishing: 3 s in all.
+    const QDeadlineTimer deadline(AnswerMs);
     QProcess grim;
     grim.setProcessChannelMode(QProcess::SeparateChannels);
     grim.start(QStringLiteral("grim"),
                {QStringLiteral("-t"), QStringLiteral("ppm"), QStringLiteral("-")});
-    if (!grim.waitForStarted(AnswerMs)) {
+    if (!grim.waitForStarted(int(deadline.remainingTime()))) {
       why = QStringLiteral("grim did not start");
       return {};
     }
     grim.closeWriteChannel();
-    if (!grim.waitForFinished(AnswerMs)) {
+    if (!grim.waitForFinished(int(qMax<qint64>(1, deadline.remainingTime())))) {
       grim.kill();
       grim.waitForFinished(500);
       why = QStringLiteral("grim gave no picture within 3 s");

@@ -8,6 +8,8 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -42,14 +44,44 @@ Platform *setPlatform(Platform *p) {
 
 static QScreen *primary() { return QGuiApplication::primaryScreen(); }
 
-QSize Platform::screenPixels() const {
-  QScreen *s = primary();
-  if (!s)
-    return {1, 1};
-  const QSize logical = s->geometry().size();
-  const double dpr = s->devicePixelRatio();
-  QSize px(qRound(logical.width() * dpr), qRound(logical.height() * dpr));
-  return px.expandedTo({1, 1});
+std::vector<Monitor> Platform::monitors() const {
+  std::vector<Monitor> list;
+  QScreen *first = primary();
+  auto add = [&list](QScreen *s) {
+    const double r = s->devicePixelRatio() > 0 ? s->devicePixelRatio() : 1.0;
+    // On X11 Qt keeps a screen's device origin and scales only its size.
+    const QRect g = s->geometry();
+    const QSize px(qRound(g.width() * r), qRound(g.height() * r));
+    list.push_back({QRect(g.topLeft(), px.expandedTo({1, 1})), r});
+  };
+  if (first)
+    add(first);
+  for (QScreen *s : QGuiApplication::screens())
+    if (s != first)
+      add(s);
+  if (list.empty())
+    list.push_back({QRect(0, 0, 1, 1), 1.0});
+  return list;
+}
+
+void Platform::watchMonitors(QObject *context, std::function<void()> changed) {
+  if (!context || !qGuiApp)
+    return;
+  // Queued: Qt is still rearranging its screens while it signals.
+  auto notify = [context, changed] {
+    QMetaObject::invokeMethod(context, changed, Qt::QueuedConnection);
+  };
+  auto watch = [context, notify](QScreen *s) {
+    QObject::connect(s, &QScreen::geometryChanged, context, notify);
+  };
+  for (QScreen *s : QGuiApplication::screens())
+    watch(s);
+  QObject::connect(qGuiApp, &QGuiApplication::screenAdded, context, [watch, notify](QScreen *s) {
+    watch(s);
+    notify();
+  });
+  QObject::connect(qGuiApp, &QGuiApplication::screenRemoved, context, notify);
+  QObject::connect(qGuiApp, &QGuiApplication::primaryScreenChanged, context, notify);
 }
 
 static double twipsFor(double dpi) { return dpi > 0 ? 1440.0 / dpi : 15.0; }
@@ -66,17 +98,76 @@ double Platform::twipsPerPixelY() const {
   return s ? twipsFor(s->logicalDotsPerInchY() * s->devicePixelRatio()) : 15.0;
 }
 
+QRect Platform::primaryMonitor() const { return monitors().front().pixels; }
+
 double Platform::devicePixelRatio() const {
-  QScreen *s = primary();
-  return s ? s->devicePixelRatio() : 1.0;
+  const double r = monitors().front().ratio;
+  return r > 0 ? r : 1.0;
 }
 
-QImage Platform::captureScreen() {
-  QScreen *s = primary();
-  if (!s)
-    return {};
-  return capture::grab(QRect(s->geometry().topLeft(), screenPixels()));
+QRect Platform::monitorAt(const QPoint &pixel) const {
+  const std::vector<Monitor> all = monitors();
+  for (const Monitor &m : all)
+    if (m.pixels.contains(pixel))
+      return m.pixels;
+  return all.front().pixels;
 }
+
+QRect Platform::monitorHolding(const QRect &pixels) const {
+  QRect best;
+  qint64 most = 0;
+  for (const Monitor &m : monitors()) {
+    const QRect common = m.pixels & pixels;
+    const qint64 area = qint64(common.width()) * common.height();
+    if (area > most) {
+      most = area;
+      best = m.pixels;
+    }
+  }
+  return best;
+}
+
+namespace {
+double ratioOf(const Monitor &m) { return m.ratio > 0 ? m.ratio : 1.0; }
+
+QRect logicalOf(const Monitor &m) {
+  const double r = ratioOf(m);
+  return QRect(m.pixels.topLeft(),
+               QSize(qRound(m.pixels.width() / r), qRound(m.pixels.height() / r)));
+}
+
+// The monitor whose rectangle (as `rectOf` gives it) holds p, else the primary.
+template <class RectOf>
+const Monitor &monitorFor(const std::vector<Monitor> &all, const QPoint &p, RectOf rectOf) {
+  for (const Monitor &m : all)
+    if (rectOf(m).contains(p))
+      return m;
+  return all.front();
+}
+
+QRect scaled(const QRect &r, const QPoint &origin, double f) {
+  const QPointF tl = QPointF(r.topLeft() - origin) * f;
+  return QRect(origin + tl.toPoint(), QSize(qRound(r.width() * f), qRound(r.height() * f)));
+}
+} // namespace
+
+QRect Platform::toLogical(const QRect &pixels) const {
+  const std::vector<Monitor> all = monitors();
+  const QPoint at = pixels.topLeft() + QPoint(pixels.width() / 2, pixels.height() / 2);
+  const Monitor &m = monitorFor(all, at, [](const Monitor &x) { return x.pixels; });
+  return scaled(pixels, m.pixels.topLeft(), 1.0 / ratioOf(m));
+}
+
+QRect Platform::toPixels(const QRect &logical) const {
+  const std::vector<Monitor> all = monitors();
+  const QPoint at = logical.topLeft() + QPoint(logical.width() / 2, logical.height() / 2);
+  const Monitor &m = monitorFor(all, at, logicalOf);
+  return scaled(logical, m.pixels.topLeft(), ratioOf(m));
+}
+
+QPoint Platform::cursorPixel() const { return toPixels(QRect(cursorPos(), QSize(0, 0))).topLeft(); }
+
+QImage Platform::captureScreen(const QRect &area) { return capture::grab(area); }
 
 void Platform::setTopMost(QWidget *w, bool on) {
   if (!w)
@@ -133,9 +224,8 @@ void Platform::animateRects(const QRect &from, const QRect &to) {
                    qRound(from.top() + (to.top() - from.top()) * t)),
             QSize(qMax(2, qRound(from.width() + (to.width() - from.width()) * t)),
                   qMax(2, qRound(from.height() + (to.height() - from.height()) * t))));
-    const double dpr = devicePixelRatio();
-    QRect logical(QPoint(qRound(r.x() / dpr), qRound(r.y() / dpr)),
-                  QSize(qMax(2, qRound(r.width() / dpr)), qMax(2, qRound(r.height() / dpr))));
+    QRect logical = toLogical(r);
+    logical.setSize(logical.size().expandedTo({2, 2}));
     outline.setGeometry(logical);
     QRegion ring(QRect(QPoint(0, 0), logical.size()));
     if (logical.width() > 4 && logical.height() > 4)
@@ -155,6 +245,23 @@ void Platform::showWindowMove() {
 }
 
 QPoint Platform::cursorPos() const { return QCursor::pos(); }
+
+bool Platform::startSystemMove(QWidget *w, const QPoint &pressed) {
+  QWindow *h = w ? w->windowHandle() : nullptr;
+  if (!h)
+    return false;
+  // Qt's own move anchors at the present pointer, so a move that starts after
+  // the pointer travelled would leave the window behind by that distance.
+  if (x11::available())
+    return x11::startMove(w->winId(), toPixels(QRect(pressed, QSize(0, 0))).topLeft());
+  return h->startSystemMove();
+}
+
+Qt::MouseButtons Platform::mouseButtons() const {
+  if (x11::available())
+    return x11::pointerButtons();
+  return QGuiApplication::mouseButtons();
+}
 
 // The classic system colour numbers mapped onto the current Qt palette.
 QColor Platform::systemColor(int n) const {
@@ -227,6 +334,21 @@ void Platform::notifyUser(QWidget *owner, const QString &text) {
 }
 
 QString Platform::appPath() const { return QCoreApplication::applicationDirPath(); }
+
+bool Platform::appPathWritable() const {
+  // access() also answers false on a read-only file system.
+  return ::access(QFile::encodeName(appPath()).constData(), W_OK | X_OK) == 0;
+}
+
+QString Platform::settingsDir() const {
+  if (appPathWritable())
+    return appPath();
+  // A relative or empty XDG_CONFIG_HOME is invalid and must be ignored.
+  QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+  if (!config.startsWith(QLatin1Char('/')))
+    config = QDir::homePath() + QStringLiteral("/.config");
+  return QDir::cleanPath(config + QStringLiteral("/morvane"));
+}
 
 TrayIcon *Platform::createTrayIcon(QObject *parent) { return new QtTrayIcon(parent); }
 

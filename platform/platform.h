@@ -12,6 +12,9 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
+#include <vector>
+
 class QWidget;
 
 // Mouse message numbers of a tray icon, as the resident window understands them.
@@ -43,20 +46,43 @@ signals:
   void mouseMessage(int code);
 };
 
+// One monitor of the desktop.
+struct Monitor {
+  QRect pixels;       // device pixels, desktop coordinates
+  double ratio = 1.0; // device pixels per Qt logical pixel
+};
+
 class Platform {
 public:
   virtual ~Platform() = default;
 
-  // Primary screen size in device pixels.
-  virtual QSize screenPixels() const;
+  // The monitors, the primary first; never empty.
+  virtual std::vector<Monitor> monitors() const;
+  // Calls `changed` from the event loop whenever a monitor comes, goes, moves or
+  // the primary changes, for as long as `context` lives.
+  virtual void watchMonitors(QObject *context, std::function<void()> changed);
   // Twips per device pixel: 1440 / logical dots per inch (15 at 96 dpi).
   virtual double twipsPerPixelX() const;
   virtual double twipsPerPixelY() const;
-  // Device pixels per Qt logical pixel on the primary screen.
-  virtual double devicePixelRatio() const;
 
-  // One copy of the whole primary screen, in device pixels, Format_RGB32.
-  virtual QImage captureScreen();
+  // Derived from monitors(). Rectangles in device pixels, desktop coordinates.
+  QRect primaryMonitor() const;
+  QSize screenPixels() const { return primaryMonitor().size(); }
+  // Device pixels per Qt logical pixel on the primary monitor.
+  double devicePixelRatio() const;
+  // The monitor holding the point; the primary when none does.
+  QRect monitorAt(const QPoint &pixel) const;
+  // The monitor holding most of the rectangle; empty when none holds any of it.
+  QRect monitorHolding(const QRect &pixels) const;
+  // Window geometry in Qt's logical coordinates to and from device pixels. As Qt
+  // does on X11, a monitor keeps its device origin and scales what lies beyond it.
+  QRect toLogical(const QRect &pixels) const;
+  QRect toPixels(const QRect &logical) const;
+  // The pointer in device pixels.
+  QPoint cursorPixel() const;
+
+  // One copy of `area` (device pixels, desktop coordinates), Format_RGB32.
+  virtual QImage captureScreen(const QRect &area);
 
   // Window stacking and decoration.
   virtual void setTopMost(QWidget *w, bool on);
@@ -67,6 +93,12 @@ public:
   virtual void showWindowMove();
 
   virtual QPoint cursorPos() const;
+  // Hands the pointer pressed at `pressed` (global) to the window manager's
+  // move of w's window; false when no window manager takes it.
+  virtual bool startSystemMove(QWidget *w, const QPoint &pressed);
+  // The pointer's buttons held now, as the display server sees them: a window
+  // manager's move may keep the release from the program.
+  virtual Qt::MouseButtons mouseButtons() const;
   // System colour number n (0..30) of the current colour scheme.
   virtual QColor systemColor(int n) const;
 
@@ -75,8 +107,14 @@ public:
   // Tells the user something went wrong where no other feedback exists.
   virtual void notifyUser(QWidget *owner, const QString &text);
 
-  // The program's own directory (where the settings file lives).
+  // The program's own directory: its help page, and its settings file where writable.
   virtual QString appPath() const;
+  // Whether the user may create files in the program's own directory.
+  virtual bool appPathWritable() const;
+  // The settings file's folder: the program's own directory where the user can
+  // write there (a build tree, a per-user install), else the user's config folder
+  // $XDG_CONFIG_HOME/morvane (a system-wide install, whose folder belongs to root).
+  QString settingsDir() const;
 
   virtual TrayIcon *createTrayIcon(QObject *parent);
   virtual bool trayAvailable() const;

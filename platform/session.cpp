@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QLockFile>
-#include <QSessionManager>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -16,6 +15,7 @@
 namespace session {
 namespace {
 int signalPipe[2] = {-1, -1};
+std::function<void()> endHandler;
 
 // Async-signal-safe: only writes one byte; the event loop does the rest.
 extern "C" void onSignal(int) {
@@ -24,6 +24,18 @@ extern "C" void onSignal(int) {
   [[maybe_unused]] ssize_t n = ::write(signalPipe[1], &b, 1);
   errno = saved;
 }
+
+// Takes any quit request to the application before Qt starts closing windows.
+class QuitWatch : public QObject {
+public:
+  using QObject::QObject;
+  bool eventFilter(QObject *o, QEvent *e) override {
+    if (e->type() != QEvent::Quit || o != QCoreApplication::instance() || !endHandler)
+      return false;
+    endHandler();
+    return true;
+  }
+};
 
 QString userName() {
   if (const passwd *pw = ::getpwuid(::getuid()))
@@ -53,8 +65,7 @@ bool acquireSingleInstance() {
 }
 
 void onEndOfSession(std::function<void()> handler) {
-  static std::function<void()> h;
-  h = std::move(handler);
+  endHandler = std::move(handler);
   if (signalPipe[0] < 0 && ::pipe(signalPipe) == 0) {
     for (int fd : signalPipe)
       ::fcntl(fd, F_SETFD, FD_CLOEXEC);
@@ -63,8 +74,8 @@ void onEndOfSession(std::function<void()> handler) {
     QObject::connect(n, &QSocketNotifier::activated, qApp, [] {
       char b;
       [[maybe_unused]] ssize_t r = ::read(signalPipe[0], &b, 1);
-      if (h)
-        h();
+      if (endHandler)
+        endHandler();
     });
     struct sigaction sa = {};
     sa.sa_handler = onSignal;
@@ -73,9 +84,13 @@ void onEndOfSession(std::function<void()> handler) {
     for (int s : {SIGTERM, SIGINT, SIGHUP})
       ::sigaction(s, &sa, nullptr);
   }
-  QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest, qApp, [](QSessionManager &) {
-    if (h)
-      h();
-  });
+  // The session manager's "save yourself" (commitDataRequest, saveStateRequest)
+  // also comes for a mere checkpoint, and must change nothing. Its Die, the real
+  // end of the session, arrives as a quit request to the application.
+  static QuitWatch *watch = nullptr;
+  if (!watch) {
+    watch = new QuitWatch(qApp);
+    qApp->installEventFilter(watch);
+  }
 }
 } // namespace session

@@ -147,6 +147,64 @@ void flush() {
     xcb_flush(c);
 }
 
+bool startMove(WId window, const QPoint &anchor) {
+  xcb_connection_t *c = conn();
+  if (!c || !window)
+    return false;
+  const xcb_atom_t moveResize = atom(c, "_NET_WM_MOVERESIZE");
+  bool supported = false;
+  if (xcb_get_property_reply_t *r = xcb_get_property_reply(
+          c, xcb_get_property(c, 0, rootOf(c), atom(c, "_NET_SUPPORTED"), XCB_ATOM_ATOM, 0, 4096),
+          nullptr)) {
+    const auto *atoms = static_cast<const xcb_atom_t *>(xcb_get_property_value(r));
+    const int n = xcb_get_property_value_length(r) / int(sizeof(xcb_atom_t));
+    for (int i = 0; i < n && !supported; ++i)
+      supported = atoms[i] == moveResize;
+    free(r);
+  }
+  if (!supported)
+    return false;
+  xcb_client_message_event_t ev;
+  std::memset(&ev, 0, sizeof ev);
+  ev.response_type = XCB_CLIENT_MESSAGE;
+  ev.format = 32;
+  ev.window = static_cast<xcb_window_t>(window);
+  ev.type = moveResize;
+  // The press position, not the pointer's present one: the window keeps the
+  // offset it had under the pointer at the press.
+  ev.data.data32[0] = static_cast<uint32_t>(anchor.x());
+  ev.data.data32[1] = static_cast<uint32_t>(anchor.y());
+  ev.data.data32[2] = 8; // _NET_WM_MOVERESIZE_MOVE
+  ev.data.data32[3] = 1; // left button
+  ev.data.data32[4] = 1; // source: application
+  // The window manager needs the pointer that our press grabbed.
+  xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
+  xcb_send_event(c, 0, rootOf(c),
+                 XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                 reinterpret_cast<const char *>(&ev));
+  xcb_flush(c);
+  return true;
+}
+
+Qt::MouseButtons pointerButtons() {
+  xcb_connection_t *c = conn();
+  if (!c)
+    return Qt::NoButton;
+  xcb_query_pointer_reply_t *r =
+      xcb_query_pointer_reply(c, xcb_query_pointer(c, rootOf(c)), nullptr);
+  if (!r)
+    return Qt::NoButton;
+  Qt::MouseButtons held;
+  if (r->mask & XCB_BUTTON_MASK_1)
+    held |= Qt::LeftButton;
+  if (r->mask & XCB_BUTTON_MASK_2)
+    held |= Qt::MiddleButton;
+  if (r->mask & XCB_BUTTON_MASK_3)
+    held |= Qt::RightButton;
+  free(r);
+  return held;
+}
+
 QImage grabRootShm(const QRect &rect) {
   static const bool refused = qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM");
   xcb_connection_t *c = conn();

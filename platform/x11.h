@@ -2,7 +2,9 @@
 // X11 window-manager hints that Qt has no public API for (EWMH client messages).
 
 #include <QImage>
+#include <QPoint>
 #include <QRect>
+#include <Qt>
 #include <QtGui/qwindowdefs.h>
 
 namespace x11 {
@@ -15,6 +17,12 @@ void setSkipTaskbar(WId window);
 // Owner window of the system tray selection of the default screen, 0 when none.
 quint32 trayOwner();
 void flush();
+// Hands the pressed left button to the window manager's move of `window`, as if
+// its caption had been grabbed at `anchor` (device pixels, root coordinates).
+// False when the window manager offers no such move.
+bool startMove(WId window, const QPoint &anchor);
+// Buttons held on the core pointer now (a round trip to the server).
+Qt::MouseButtons pointerButtons();
 
 // The pixels of `rect` (device pixels, root coordinates) of the default
 // screen's root window through MIT-SHM, Format_RGB32, without a copy: the

@@ -46,6 +46,8 @@ Kavrel_S::Kavrel_S() : QWidget(nullptr, Qt::Tool) {
   connect(tray_, &TrayIcon::mouseMessage, this, &Kavrel_S::Form_MouseMove);
 
   popup_ = buildResidentMenu(this, "m_Out", captions::m_Out(), &Kavrel_S::m_Out_Click);
+  // The tray follows the primary monitor when monitors come and go.
+  platform().watchMonitors(this, [] { Derive_Tray_Point(); });
 
   popupMenu = [](QMenu *m) { m->exec(QCursor::pos()); };
 }

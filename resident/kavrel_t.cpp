@@ -8,13 +8,12 @@
 #include "resident/kavrel_m.h"
 #include "resources/resources.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QCursor>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
-#include <QWindow>
 
 #include <cmath>
 
@@ -23,7 +22,7 @@ Kavrel_T *instance = nullptr;
 
 constexpr QRgb formBack = 0x808080; // the thin strip the face does not cover
 constexpr QRgb faceBack = 0xC0C0C0;
-constexpr int faceSize = 21; // pixels
+constexpr int faceSize = 21; // logical pixels
 constexpr int orgSize = 36;  // source of the scaled icon
 constexpr int scaledSize = 25;
 
@@ -67,7 +66,7 @@ void Pic_B_Face::mousePressEvent(QMouseEvent *e) {
 }
 
 void Pic_B_Face::mouseMoveEvent(QMouseEvent *e) {
-  form_->Pic_B_MouseMove(e->globalPosition().toPoint());
+  form_->Pic_B_MouseMove(e->globalPosition().toPoint(), e->buttons());
 }
 
 void Pic_B_Face::mouseReleaseEvent(QMouseEvent *e) {
@@ -100,85 +99,121 @@ Kavrel_T::Kavrel_T()
 
 Kavrel_T::~Kavrel_T() = default;
 
-int Kavrel_T::toPixelX(float twips) const {
-  return int(std::lround(twips / Screen::TwipsPerPixelX() / platform().devicePixelRatio()));
+QRect Kavrel_T::pixelRect() const { return platform().toPixels(geometry()); }
+
+void Kavrel_T::moveToPixels(const QPoint &topLeft) {
+  move(platform().toLogical(QRect(topLeft, pixelRect().size())).topLeft());
 }
 
-int Kavrel_T::toPixelY(float twips) const {
-  return int(std::lround(twips / Screen::TwipsPerPixelY() / platform().devicePixelRatio()));
+float Kavrel_T::Left() const { return float(pixelRect().x()) * Screen::TwipsPerPixelX(); }
+
+float Kavrel_T::Top() const { return float(pixelRect().y()) * Screen::TwipsPerPixelY(); }
+
+void Kavrel_T::setLeft(float twips) {
+  moveToPixels({int(std::lround(twips / Screen::TwipsPerPixelX())), pixelRect().y()});
 }
 
-float Kavrel_T::Left() const {
-  return float(x() * platform().devicePixelRatio()) * Screen::TwipsPerPixelX();
+void Kavrel_T::setTop(float twips) {
+  moveToPixels({pixelRect().x(), int(std::lround(twips / Screen::TwipsPerPixelY()))});
 }
-
-float Kavrel_T::Top() const {
-  return float(y() * platform().devicePixelRatio()) * Screen::TwipsPerPixelY();
-}
-
-void Kavrel_T::setLeft(float twips) { move(toPixelX(twips), y()); }
-
-void Kavrel_T::setTop(float twips) { move(x(), toPixelY(twips)); }
 
 void Kavrel_T::Form_Load() {
   const float tppX = Screen::TwipsPerPixelX();
   const float tppY = Screen::TwipsPerPixelY();
-  const double dpr = platform().devicePixelRatio();
+  // The icon grows with the desktop's scale: 21 logical pixels (pixels at 96 dpi)
+  // plus 8 twips, so it keeps the size a hand can hit at every scale.
+  const float ratio = Screen::PixelRatio() > 0 ? Screen::PixelRatio() : 1.0f;
+
+  // A little over 21 pixels each way; the window covers the fraction with a whole pixel.
+  width_ = tppX * 21.0f * ratio + 8.0f;
+  height_ = tppY * 21.0f * ratio + 8.0f;
+  setFixedSize(int(std::ceil(width_ / tppX / ratio - 1e-3)),
+               int(std::ceil(height_ / tppY / ratio - 1e-3)));
+  // At a fractional scale the window manager sizes a window in whole steps of
+  // the scale from its base size; from this size, no step is needed. Qt hands
+  // the base size on only to a window that exists.
+  winId();
+  setBaseSize(size());
 
   setLeft(twipsOr0(Form_Left));
   setTop(twipsOr0(Form_Top));
 
-  // A little over 21 pixels each way; the window covers the fraction with a whole pixel.
-  width_ = tppX * 21.0f + 8.0f;
-  height_ = tppY * 21.0f + 8.0f;
-  resize(int(std::ceil(width_ / tppX / dpr - 1e-3)), int(std::ceil(height_ / tppY / dpr - 1e-3)));
-
   pic_b_->move(0, 0);
 
   // The program icon sits top-left on a larger source and is shrunk without blending,
-  // so the face shows the crisp hand in its top-left 22 x 22 pixels.
+  // so the face shows the crisp hand in its top-left 22 x 22 pixels. On a scaled
+  // desktop the face is painted in device pixels, the shrink scaled alike.
   pic_org_ = QImage(orgSize, orgSize, QImage::Format_RGB32);
   pic_org_.fill(QColor(faceBack));
   {
     QPainter p(&pic_org_);
     p.drawPixmap(0, 0, resources::pointingHand());
   }
+  const int scaledPx = int(std::lround(scaledSize * ratio));
   const QImage scaled =
-      pic_org_.scaled(scaledSize, scaledSize, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-  pic_b_->Image = QImage(faceSize, faceSize, QImage::Format_RGB32);
+      pic_org_.scaled(scaledPx, scaledPx, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+  const int facePx = int(std::ceil(faceSize * ratio - 1e-3));
+  pic_b_->Image = QImage(facePx, facePx, QImage::Format_RGB32);
   pic_b_->Image.fill(QColor(faceBack));
   {
     QPainter p(&pic_b_->Image);
     p.drawImage(0, 0, scaled);
   }
+  pic_b_->Image.setDevicePixelRatio(ratio);
   pic_b_->update();
 
-  const int w = int(std::nearbyint(width_)) / std::max(1, int(std::nearbyint(tppX)));
-  const int h = int(std::nearbyint(height_)) / std::max(1, int(std::nearbyint(tppY)));
+  // The round outline in the window's own (logical) pixels.
+  const int unitX = std::max(1, int(std::nearbyint(tppX * ratio)));
+  const int unitY = std::max(1, int(std::nearbyint(tppY * ratio)));
+  const int w = int(std::nearbyint(width_)) / unitX;
+  const int h = int(std::nearbyint(height_)) / unitY;
   setMask(ellipticRegion(w + 1, h + 1));
 
-  // A stored position from a larger screen would leave no icon to click at all.
-  const bool whollyOff = Left() >= Screen::Width() || Left() + Width() <= 0 ||
-                         Top() >= Screen::Height() || Top() + Height() <= 0;
-  if (whollyOff) {
+  // A stored position on no monitor (a larger screen, a projector gone) would
+  // leave no icon to click at all.
+  if (platform().monitorHolding(pixelRect()).isEmpty()) {
     Keep_On_Screen();
     Form_Left = Left();
     Form_Top = Top();
   }
+  platform().watchMonitors(this, [this] { Monitors_Changed(); });
 
   // The first tick, not the load, puts the icon into the topmost band.
   timer1_->start();
 }
 
 void Kavrel_T::Keep_On_Screen() {
-  if (Top() < 0)
-    setTop(0);
-  if (Left() < 0)
-    setLeft(0);
-  if (float(Height() + Top()) > Screen::Height())
-    setTop(Screen::Height() - Height());
-  if (float(Width() + Left()) > Screen::Width())
-    setLeft(Screen::Width() - Width());
+  QRect m = platform().monitorHolding(pixelRect());
+  if (m.isEmpty())
+    m = Screen::PixelRect();
+  const float tx = Screen::TwipsPerPixelX(), ty = Screen::TwipsPerPixelY();
+  const float left = float(m.left()) * tx, top = float(m.top()) * ty;
+  const float right = float(m.left() + m.width()) * tx;
+  const float bottom = float(m.top() + m.height()) * ty;
+  // The whole pixels the window covers: at 96 dpi the same places as its exact
+  // twips size, on a scaled desktop no pixel past the edge.
+  const float width = std::max(Width(), float(pixelRect().width()) * tx);
+  const float height = std::max(Height(), float(pixelRect().height()) * ty);
+  if (Top() < top)
+    setTop(top);
+  if (Left() < left)
+    setLeft(left);
+  if (float(height + Top()) > bottom)
+    setTop(bottom - height);
+  if (float(width + Left()) > right)
+    setLeft(right - width);
+}
+
+// Monitors came or went: an icon left on none, or across an edge, is brought back.
+void Kavrel_T::Monitors_Changed() {
+  if (instance != this) // unloading; its place is no longer the icon's
+    return;
+  const QPoint before = pos();
+  Keep_On_Screen();
+  if (pos() != before) {
+    Form_Left = Left();
+    Form_Top = Top();
+  }
 }
 
 void Kavrel_T::Pic_B_MouseDown(int button, const QPoint &globalPos) {
@@ -190,18 +225,25 @@ void Kavrel_T::Pic_B_MouseDown(int button, const QPoint &globalPos) {
 void Kavrel_T::Icon_Drag(const QPoint &globalPos) {
   if (drag_ != Drag::None) // a release the window manager swallowed
     End_Drag();
-  QWindow *h = windowHandle();
-  if (h && h->startSystemMove()) {
-    drag_ = Drag::System;
-    return;
-  }
-  // No window manager: follow the pointer ourselves.
-  drag_ = Drag::Manual;
+  // The move starts only once the pointer travels: a window manager's move taken
+  // at the press would swallow the second click of a quick double-click.
+  drag_ = Drag::Pressed;
   pressGlobal_ = globalPos;
   pressWindowPos_ = pos();
 }
 
-void Kavrel_T::Pic_B_MouseMove(const QPoint &globalPos) {
+void Kavrel_T::Pic_B_MouseMove(const QPoint &globalPos, Qt::MouseButtons held) {
+  if (drag_ == Drag::Pressed) {
+    if (!(held & Qt::LeftButton) ||
+        (globalPos - pressGlobal_).manhattanLength() < QApplication::startDragDistance())
+      return;
+    if (platform().startSystemMove(this, pressGlobal_)) {
+      drag_ = Drag::System;
+      return;
+    }
+    // No window manager: follow the pointer ourselves.
+    drag_ = Drag::Manual;
+  }
   if (drag_ == Drag::Manual)
     move(pressWindowPos_ + (globalPos - pressGlobal_));
 }
@@ -222,8 +264,11 @@ void Kavrel_T::Pic_B_MouseUp(int button) {
   if (!Icon_Enabled || button != 2)
     return;
   Kavrel_M *m = Load_Kavrel_M();
-  m->move(int(std::lround(Screen::PixelWidth() / platform().devicePixelRatio())),
-          int(std::lround(Screen::PixelHeight() / platform().devicePixelRatio())));
+  // Just past the primary monitor's bottom-right corner.
+  const QRect scr = Screen::PixelRect();
+  m->move(platform()
+              .toLogical(QRect(scr.topLeft() + QPoint(scr.width(), scr.height()), QSize(0, 0)))
+              .topLeft());
   // A chosen item may unload this window; nothing here touches it afterwards.
   popupMenu(m->m_Popup());
 }
@@ -238,4 +283,10 @@ void Kavrel_T::Pic_B_DblClick() {
   Show_Kavrel_G();
 }
 
-void Kavrel_T::Timer1_Timer() { Set_TopMost(this, true); }
+void Kavrel_T::Timer1_Timer() {
+  // The window manager's move may keep the release from us: end the drag once
+  // the button is up.
+  if (drag_ == Drag::System && !(platform().mouseButtons() & Qt::LeftButton))
+    End_Drag();
+  Set_TopMost(this, true);
+}

@@ -41,7 +41,7 @@ public:
 
   // Mouse handlers of the face; button 1 left, 2 right.
   void Pic_B_MouseDown(int button, const QPoint &globalPos);
-  void Pic_B_MouseMove(const QPoint &globalPos);
+  void Pic_B_MouseMove(const QPoint &globalPos, Qt::MouseButtons held);
   void Pic_B_MouseUp(int button);
   void Pic_B_DblClick();
   void Timer1_Timer();
@@ -55,8 +55,11 @@ public:
   void setLeft(float twips);
   void setTop(float twips);
 
-  // Keeps the window on the primary screen (top, left, bottom, right, in that order).
+  // Keeps the window wholly on the monitor that holds most of it, or on the
+  // primary when none holds any (top, left, bottom, right, in that order).
   void Keep_On_Screen();
+  // The window in device pixels, desktop coordinates.
+  QRect pixelRect() const;
 
   Pic_B_Face *Pic_B() const { return pic_b_; }
   QTimer *Timer1() const { return timer1_; }
@@ -70,10 +73,11 @@ public:
 private:
   void Icon_Drag(const QPoint &globalPos);
   void End_Drag();
-  int toPixelX(float twips) const;
-  int toPixelY(float twips) const;
+  void moveToPixels(const QPoint &topLeft);
+  void Monitors_Changed();
 
-  enum class Drag { None, System, Manual };
+  // Pressed: the left button is down and the pointer has not yet travelled.
+  enum class Drag { None, Pressed, System, Manual };
   Drag drag_ = Drag::None;
   QPoint pressGlobal_;
   QPoint pressWindowPos_;

@@ -54,4 +54,11 @@ inline QStringList buttons() {
   return {QStringLiteral("設定変更"), QStringLiteral("初期設定に戻す"), QStringLiteral("ﾍﾙﾌﾟ"),
           QStringLiteral("ｷｬﾝｾﾙ"), QStringLiteral("保存して終了")};
 }
+// The pen colour chooser.
+inline QString colorTitle() { return QStringLiteral("色の設定"); }
+inline QString colorBasic() { return QStringLiteral("基本色(&B):"); }
+inline QString colorCustom() { return QStringLiteral("作成した色(&C):"); }
+inline QString colorDefine() { return QStringLiteral("色の作成(&D) >>"); }
+inline QString colorOk() { return QStringLiteral("OK"); }
+inline QString colorCancel() { return QStringLiteral("ｷｬﾝｾﾙ"); }
 } // namespace captions::dialog

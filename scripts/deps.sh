@@ -6,9 +6,11 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config python3
-  qt6-base-dev libxcb1-dev libxcb-shm0-dev libgl-dev
+  qt6-base-dev qt6-translations-l10n libxcb1-dev libxcb-shm0-dev libgl-dev
   libgtest-dev libbenchmark-dev
+  dpkg-dev lintian desktop-file-utils appstream # make package and its checks
   xvfb icewm xdotool x11-utils x11-xserver-utils imagemagick xrestop
+  xserver-xorg-core xserver-xorg-video-dummy
   fonts-ipafont-gothic
   # A Wayland session for the tests; qt6-wayland proves that XWayland is chosen
   # although Qt could run natively; grim is also the capture on wlroots desktops.

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs Morvane for daily use:
 #   PREFIX/lib/morvane/             the program folder: binary, help page and its
-#                                   pictures; Morvane.ini is written here, so it
-#                                   must belong to the user who runs Morvane
+#                                   pictures; Morvane.ini is written here when
+#                                   the user can write here (else ~/.config/morvane)
 #   PREFIX/bin/morvane              a link to the binary
 #   PREFIX/share/applications/morvane.desktop, PREFIX/share/icons/.../morvane.png
 #   with AUTOSTART=1: $XDG_CONFIG_HOME/autostart/morvane.desktop

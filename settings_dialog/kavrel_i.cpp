@@ -16,6 +16,8 @@
 #include <QPointer>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace cap = captions::dialog;
 namespace art = resources::dialog;
 
@@ -275,15 +277,19 @@ void Kavrel_I::buildButtons() {
 void Kavrel_I::Form_Load() {
   // 1.
   Drag_On = false;
-  // 2, 3. Client size from the body panel, centred on the screen (in twips, as integer halves).
+  // 2, 3. Client size from the body panel, centred on the primary monitor (in
+  // twips, as integer halves). The layout is in logical pixels: a scaled desktop
+  // makes each of them `ratio` device pixels wide.
   const float tx = Screen::TwipsPerPixelX(), ty = Screen::TwipsPerPixelY();
-  const int wTw = int(float(Pic_C->width()) * tx);
-  const int hTw = int(float(Pic_C->height() + 20) * ty);
-  const int leftTw = (int(Screen::Width()) - wTw) / 2;
-  const int topTw = (int(Screen::Height()) - hTw) / 2;
-  const double dpr = platform().devicePixelRatio();
+  const float ratio = Screen::PixelRatio();
   setFixedSize(Pic_C->width(), Pic_C->height() + 20);
-  move(qRound(leftTw / tx / dpr), qRound(topTw / ty / dpr));
+  const int wTw = int(float(width()) * ratio * tx);
+  const int hTw = int(float(height()) * ratio * ty);
+  // A monitor too small for the dialog keeps its title strip, the drag handle, on screen.
+  const int leftTw = int(Screen::Left()) + std::max(0, (int(Screen::Width()) - wTw) / 2);
+  const int topTw = int(Screen::Top()) + std::max(0, (int(Screen::Height()) - hTw) / 2);
+  const QPoint corner(qRound(leftTw / tx), qRound(topTw / ty));
+  move(platform().toLogical(QRect(corner, platform().toPixels(rect()).size())).topLeft());
   // 4.
   for (Panel *p : {Pic_C, Pic_D, Pic_E, Pic_F})
     Tile_Background(p);
@@ -381,8 +387,11 @@ void Kavrel_I::Image2_MouseUp() { Drag_On = false; }
 
 void Kavrel_I::Form_Unload() {
   if (Quit_Flag) {
+    // The button's place in the dialog's logical pixels, to screen pixels.
     const QRect r = windowRect(this);
-    platform().animateRects(r, QRect(r.left() + 576, r.top() + 332, 133, 29));
+    const double k = platform().devicePixelRatio();
+    platform().animateRects(r, QRect(r.left() + qRound(576 * k), r.top() + qRound(332 * k),
+                                     qRound(133 * k), qRound(29 * k)));
   } else {
     Zoom_Close(this);
   }

@@ -5,23 +5,18 @@
 
 #include "core/surface.h"
 #include "platform/platform.h"
+#include "settings_dialog/color_chooser.h"
 #include "settings_dialog/dialog_widgets.h"
 
-#include <QColorDialog>
 #include <QComboBox>
 #include <QPushButton>
 
 std::optional<qint32> Kavrel_I::runColorDialog(Kavrel_I *owner) {
   // The custom colours are the current system colours 0..15, rebuilt every time.
+  QList<QColor> custom;
   for (int k = 0; k < 16; ++k)
-    QColorDialog::setCustomColor(k, platform().systemColor(k));
-  // No initial colour: the chooser starts at black, not at the pen's colour.
-  QColorDialog dlg(QColor(0, 0, 0), owner);
-  dlg.setOption(QColorDialog::DontUseNativeDialog);
-  // Custom colours are offered, not defined here.
-  for (QPushButton *b : dlg.findChildren<QPushButton *>())
-    if (b->text().remove(QLatin1Char('&')).contains(QLatin1String("Custom"), Qt::CaseInsensitive))
-      b->hide();
+    custom << platform().systemColor(k);
+  ColorChooser dlg(owner, custom);
   if (dlg.exec() != QDialog::Accepted)
     return std::nullopt;
   const QColor c = dlg.selectedColor();

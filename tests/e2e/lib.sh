@@ -4,6 +4,7 @@
 #
 #   source "$(dirname "$0")/lib.sh"
 #   e2e_start_x [WIDTHxHEIGHT] [DPI]   # Xvfb + icewm, waits for the tray
+#   e2e_start_xorg_dummy                # the same on two monitors (Xorg, root)
 #   e2e_start_morvane                   # copies the binary to $APPDIR, starts it
 #   e2e_wait_tray_icon                  # waits until the tray icon is embedded
 #   e2e_shot NAME                       # screenshot to $E2E_OUT/NAME.png
@@ -69,6 +70,51 @@ e2e_start_x() {
   E2E_PIDS+=($!)
   wait_for 10 test -s "$fdfile" || fail "Xvfb did not start"
   export DISPLAY=":$(head -n1 "$fdfile")"
+  e2e_start_session
+}
+
+# Two 1280 x 800 monitors side by side on one X screen, the primary on the
+# right: Xorg with the dummy driver (Xvfb ignores monitors). Xorg needs root.
+e2e_start_xorg_dummy() {
+  command -v Xorg >/dev/null || fail "Xorg is not installed (run scripts/deps.sh)"
+  [ "$(id -u)" = 0 ] || fail "Xorg with the dummy driver needs root"
+  local fdfile=$E2E_ROOT/display
+  cat >"$E2E_ROOT/xorg.conf" <<'CONF'
+Section "Device"
+  Identifier "dummy"
+  Driver "dummy"
+  VideoRam 256000
+EndSection
+Section "Monitor"
+  Identifier "monitor"
+  HorizSync 5.0-1000.0
+  VertRefresh 5.0-200.0
+EndSection
+Section "Screen"
+  Identifier "screen"
+  Device "dummy"
+  Monitor "monitor"
+  DefaultDepth 24
+  SubSection "Display"
+    Depth 24
+    Virtual 2560 800
+  EndSubSection
+EndSection
+CONF
+  Xorg -displayfd 3 -config "$E2E_ROOT/xorg.conf" -logfile "$E2E_ROOT/xorg.log" -noreset \
+    -nolisten tcp 3>"$fdfile" >"$E2E_ROOT/xorg.out" 2>&1 &
+  E2E_PIDS+=($!)
+  wait_for 20 test -s "$fdfile" || fail "Xorg did not start"
+  export DISPLAY=":$(head -n1 "$fdfile")"
+  # In this order: the monitors, then the dummy output off, then the screen size.
+  xrandr --setmonitor VIRT-L 1280/338x800/211+0+0 none &&
+    xrandr --setmonitor '*VIRT-R' 1280/338x800/211+1280+0 none &&
+    xrandr --output DUMMY0 --off && xrandr --fb 2560x800 || fail "xrandr could not set the monitors"
+  e2e_start_session
+}
+
+# The desktop session on $DISPLAY: a private environment and icewm with its tray.
+e2e_start_session() {
   export DBUS_SESSION_BUS_ADDRESS=disabled:
   export XDG_RUNTIME_DIR=$E2E_ROOT/runtime
   export XDG_CONFIG_HOME=$E2E_ROOT/config
@@ -131,12 +177,13 @@ e2e_start_with_icon() {
   fi
 }
 
-# The visible window of the program that covers the whole $W x $H screen.
+# The visible window of the program that covers the whole $W x $H screen (or
+# monitor, with its top-left corner at $OX, $OY).
 e2e_overlay_window() {
   local w
   for w in $(xdotool search --onlyvisible --classname morvane 2>/dev/null); do
     eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)" || continue
-    if [ "$WIDTH" = "$W" ] && [ "$HEIGHT" = "$H" ] && [ "$X" = 0 ] && [ "$Y" = 0 ]; then
+    if [ "$WIDTH" = "$W" ] && [ "$HEIGHT" = "$H" ] && [ "$X" = "${OX:-0}" ] && [ "$Y" = "${OY:-0}" ]; then
       echo "$w"
       return 0
     fi
@@ -186,6 +233,43 @@ e2e_tray_center() {
   w=$(e2e_tray_window) || return 1
   eval "$(xdotool getwindowgeometry --shell "$w")"
   echo "$((X + WIDTH / 2)) $((Y + HEIGHT / 2))"
+}
+
+# A block of one colour "r g b" at X Y of size W H, above the desktop until the test ends.
+e2e_block() {
+  python3 - "$@" <<'PY' &
+import ctypes, signal, sys, time
+x0, y0, w, h, r, g, b = map(int, sys.argv[1:8])
+x = ctypes.cdll.LoadLibrary("libX11.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+x.XDefaultRootWindow.restype = ctypes.c_ulong
+class Attrs(ctypes.Structure):
+    _fields_ = [("background_pixmap", ctypes.c_ulong), ("background_pixel", ctypes.c_ulong),
+                ("border_pixmap", ctypes.c_ulong), ("border_pixel", ctypes.c_ulong),
+                ("bit_gravity", ctypes.c_int), ("win_gravity", ctypes.c_int),
+                ("backing_store", ctypes.c_int), ("backing_planes", ctypes.c_ulong),
+                ("backing_pixel", ctypes.c_ulong), ("save_under", ctypes.c_int),
+                ("event_mask", ctypes.c_long), ("do_not_propagate_mask", ctypes.c_long),
+                ("override_redirect", ctypes.c_int), ("colormap", ctypes.c_ulong),
+                ("cursor", ctypes.c_ulong)]
+x.XCreateWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
+                            ctypes.c_uint, ctypes.c_uint, ctypes.c_uint, ctypes.c_int,
+                            ctypes.c_uint, ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(Attrs)]
+x.XCreateWindow.restype = ctypes.c_ulong
+x.XMapWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+x.XFlush.argtypes = [ctypes.c_void_p]
+d = x.XOpenDisplay(None)
+a = Attrs(background_pixel=(r << 16) | (g << 8) | b, override_redirect=1)
+# CWBackPixel | CWOverrideRedirect, depth and visual from the parent
+win = x.XCreateWindow(d, x.XDefaultRootWindow(d), x0, y0, w, h, 0, 0, 1, None, 2 | 512, ctypes.byref(a))
+x.XMapWindow(d, win)
+x.XFlush(d)
+signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
+while True:
+    time.sleep(1)
+PY
+  E2E_PIDS+=($!)
 }
 
 e2e_shot() {

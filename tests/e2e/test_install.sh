@@ -2,6 +2,9 @@
 # Installation for daily use: install into a fresh prefix, start the installed
 # command under a desktop with a tray, end it in order (its settings go into the
 # installed program folder), then uninstall: only the user's settings remain.
+# Then the Debian package: built by CPack from this build tree, installed with
+# apt-get, started from its menu entry by an ordinary user (its settings go into
+# that user's ~/.config/morvane), and purged. Needs root, as CI runs it.
 source "$(dirname "$0")/lib.sh"
 
 repo=$(cd "$(dirname "$0")/../.." && pwd)
@@ -55,4 +58,89 @@ left=$(find "$prefix" "$XDG_CONFIG_HOME" \( -type f -o -type l \) | sort)
 [ "$left" = "$INI" ] || fail "left after uninstall: $left"
 PREFIX=$prefix PURGE=1 bash "$repo/scripts/uninstall.sh" >/dev/null || fail "purge failed"
 [ ! -e "$app" ] || fail "the program folder is still there after PURGE=1"
+
+# --- The Debian package ---
+[ "$(id -u)" = 0 ] || fail "the package case installs with apt-get and adds a user: run as root"
+# One package case at a time on a machine (several worktrees may run their tests).
+exec 9>/tmp/morvane-package-test.lock
+flock -w 240 9 || fail "another package test held the machine for 4 minutes"
+if dpkg-query -W -f='${Status}' morvane 2>/dev/null | grep -q ' installed'; then
+  fail "a morvane package is installed on this machine; purge it first (apt-get purge morvane)"
+fi
+user=morvane-e2e
+marker="Morvane package test"
+package_installed=0
+# Whatever happens, the machine ends as it was: no package, no test user.
+package_cleanup() {
+  if [ "$package_installed" = 1 ]; then
+    apt-get purge -y -qq -o DPkg::Lock::Timeout=120 morvane >/dev/null 2>&1 ||
+      dpkg --purge morvane >/dev/null 2>&1
+  fi
+  if [ "$(getent passwd "$user" | cut -d: -f5)" = "$marker" ]; then userdel -r "$user" 2>/dev/null; fi
+}
+trap 'e2e_cleanup; package_cleanup' EXIT
+package_cleanup # a user left by a run that was killed
+getent passwd "$user" >/dev/null && fail "a user $user exists that this test did not make"
+
+build_dir=$(dirname "$MORVANE_BIN")
+[ -f "$build_dir/CPackConfig.cmake" ] || fail "no CPack configuration in $build_dir"
+(cd "$build_dir" && env -u MAKEFLAGS -u MFLAGS cpack -G DEB -B "$E2E_ROOT/package") \
+  >"$E2E_ROOT/cpack.log" 2>&1 || fail "cpack failed: $(tail -n 5 "$E2E_ROOT/cpack.log")"
+deb=$(ls "$E2E_ROOT"/package/morvane_*_"$(dpkg --print-architecture)".deb 2>/dev/null)
+[ -f "$deb" ] || fail "no package morvane_<version>_<arch>.deb was made"
+lintian --fail-on error "$deb" >"$E2E_ROOT/lintian.log" 2>&1 ||
+  fail "lintian reports errors: $(grep '^E:' "$E2E_ROOT/lintian.log")"
+dpkg-deb -f "$deb" Depends | grep -q 'fonts-ipafont-gothic' || fail "the package does not pull in the font"
+dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || fail "Depends are not computed from the libraries"
+
+package_installed=1
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+  -o DPkg::Lock::Timeout=120 "$deb" >"$E2E_ROOT/apt.log" 2>&1 ||
+  fail "apt-get could not install the package: $(tail -n 5 "$E2E_ROOT/apt.log")"
+for f in /usr/lib/morvane/morvane /usr/lib/morvane/Morvane.html /usr/share/applications/morvane.desktop \
+  /usr/share/icons/hicolor/{16x16,32x32,48x48,256x256}/apps/morvane.png /usr/share/man/man1/morvane.1.gz \
+  /usr/share/doc/morvane/copyright; do
+  [ -f "$f" ] || fail "the package did not install $f"
+done
+[ "$(readlink -f /usr/bin/morvane)" = /usr/lib/morvane/morvane ] || fail "/usr/bin/morvane is no link to the program"
+for src in $(grep -o 'src="[^"]*"' /usr/lib/morvane/Morvane.html | sed 's/^src="//; s/"$//'); do
+  [ -f "/usr/lib/morvane/$src" ] || fail "the help page's picture $src is not installed"
+done
+desktop-file-validate /usr/share/applications/morvane.desktop || fail "invalid desktop entry"
+appstreamcli validate --no-net /usr/share/metainfo/*.metainfo.xml >"$E2E_ROOT/appstream.log" 2>&1 ||
+  fail "invalid AppStream data: $(cat "$E2E_ROOT/appstream.log")"
+before=$(find /usr/lib/morvane | sort)
+
+# An ordinary user starts it from the menu entry's command line.
+useradd -m -c "$marker" -s /bin/sh "$user" || fail "useradd failed"
+uhome=$(getent passwd "$user" | cut -d: -f6)
+install -d -m 700 -o "$user" -g "$user" "$uhome/runtime"
+command=$(sed -n 's/^Exec=//p' /usr/share/applications/morvane.desktop)
+(cd / && exec setpriv --reuid="$user" --regid="$user" --init-groups env -i HOME="$uhome" \
+  USER="$user" LOGNAME="$user" PATH=/usr/local/bin:/usr/bin:/bin DISPLAY="$DISPLAY" \
+  XDG_RUNTIME_DIR="$uhome/runtime" DBUS_SESSION_BUS_ADDRESS=disabled: \
+  ${ASAN_OPTIONS:+ASAN_OPTIONS=$ASAN_OPTIONS} ${UBSAN_OPTIONS:+UBSAN_OPTIONS=$UBSAN_OPTIONS} \
+  sh -c "cd && exec $command" >"$E2E_ROOT/package-morvane.log" 2>&1 9>&-) &
+MORVANE_PID=$!
+E2E_PIDS+=($MORVANE_PID)
+e2e_wait_tray_icon 20 || fail "the packaged program shows no tray icon: $(head -c 500 "$E2E_ROOT/package-morvane.log")"
+kill -TERM "$MORVANE_PID"
+e2e_wait_exit 10 || fail "SIGTERM did not end the packaged program"
+INI=$uhome/.config/morvane/Morvane.ini
+[ "$(ini_get Section Try_Out)" = False ] || fail "no settings written in ~/.config/morvane"
+[ "$(stat -c '%U %a' "$uhome/.config/morvane")" = "$user 700" ] ||
+  fail "settings folder is $(stat -c '%U %a' "$uhome/.config/morvane")"
+[ "$(find "$uhome" -name Morvane.ini)" = "$INI" ] || fail "settings written elsewhere: $(find "$uhome" -name Morvane.ini)"
+[ "$(find /usr/lib/morvane | sort)" = "$before" ] || fail "the program wrote into /usr/lib/morvane"
+
+# Purged, the program is gone; the user's own settings stay.
+files=$(dpkg -L morvane)
+apt-get purge -y -qq -o DPkg::Lock::Timeout=120 morvane >"$E2E_ROOT/apt.log" 2>&1 ||
+  fail "apt-get could not remove the package: $(tail -n 5 "$E2E_ROOT/apt.log")"
+package_installed=0
+for f in $files; do
+  if [ -L "$f" ] || [ -f "$f" ]; then fail "$f is left after purge"; fi
+done
+[ ! -e /usr/bin/morvane ] && [ ! -e /usr/lib/morvane ] || fail "the program is still there after purge"
+[ -f "$INI" ] || fail "removing the package took the user's settings"
 pass

@@ -15,7 +15,7 @@
 namespace {
 class FuzzPlatform : public Platform {
 public:
-  QSize screenPixels() const override { return {1024, 768}; }
+  std::vector<Monitor> monitors() const override { return {{QRect(0, 0, 1024, 768), 1.0}}; }
   double twipsPerPixelX() const override { return 15; }
   double twipsPerPixelY() const override { return 15; }
   QString appPath() const override { return dir; }

@@ -34,6 +34,45 @@ TEST_F(OverlayTest, OpeningFreezesTheScreenAndSeedsTheRing) {
   EXPECT_EQ(shown(g, 300, 260), qRgb(0, 0, 255));
 }
 
+TEST_F(OverlayTest, OpensOnThePointersMonitorAndClosesWhenItIsUnplugged) {
+  // The primary on the right of another monitor; the capture tells where it was taken.
+  fp.origin = QPoint(640, 0);
+  fp.others = {QRect(0, 0, 640, 480)};
+  fp.capture = QImage();
+  fp.cursor = QPoint(700, 100);
+  Kavrel_G *g = open();
+  EXPECT_EQ(g->monitor(), QRect(640, 0, 640, 480));
+  EXPECT_EQ(g->normalGeometry(), QRect(640, 0, 640, 480)); // before going full screen
+  EXPECT_EQ(fp.captured, QRect(640, 0, 640, 480));
+  EXPECT_EQ(at(g->Display(), 0, 0), qRgb(640 & 0xFF, 0, 640 & 0xFF));
+  EXPECT_FLOAT_EQ(g->Scr_Width(), 640.0f);
+  key(g, Qt::Key_Space);
+  flushDeletes();
+
+  fp.cursor = QPoint(100, 100);
+  g = open();
+  EXPECT_EQ(g->normalGeometry(), QRect(0, 0, 640, 480));
+  EXPECT_EQ(fp.captured, QRect(0, 0, 640, 480));
+  EXPECT_EQ(at(g->Display(), 5, 7), qRgb(5, 7, 12));
+  // Another monitor going leaves it open; its own going closes it as Space does.
+  fp.others.push_back(QRect(1280, 0, 800, 600));
+  fp.changeMonitors();
+  EXPECT_EQ(kavrelG(), g);
+  fp.others = {QRect(1280, 0, 800, 600)};
+  fp.changeMonitors();
+  EXPECT_EQ(kavrelG(), nullptr);
+  flushDeletes();
+
+  // At 144 dpi the window is in logical pixels, every surface in device pixels.
+  fp.others.clear();
+  fp.origin = QPoint(0, 0);
+  fp.setRatio(1.5);
+  g = open();
+  EXPECT_EQ(g->normalGeometry(), QRect(0, 0, 427, 320));
+  EXPECT_EQ(g->form().size(), QSize(640, 480));
+  EXPECT_EQ(g->Display().size(), QSize(640, 480));
+}
+
 TEST_F(OverlayTest, ColourDotIsARoundPenColouredFocusHolder) {
   Kavrel_G *g = open();
   ColorDot *dot = g->Pic_Color();
@@ -113,6 +152,14 @@ TEST_F(OverlayTest, SpaceBringsBackTheTrayIconOrTheFloatingIcon) {
   EXPECT_FALSE(fp.tray()->isAdded());
   EXPECT_TRUE(kavrelT());
   Unload_Kavrel_T();
+  flushDeletes();
+
+  // A window manager's close (Alt+F4) acts as Space.
+  Try_Out = false;
+  g = open();
+  g->close();
+  EXPECT_TRUE(fp.tray()->isAdded());
+  EXPECT_EQ(kavrelG(), nullptr);
   Unload_Kavrel_S();
   flushDeletes();
 }

@@ -120,7 +120,7 @@ TEST_F(CaptureX11, SharedMemoryGrabEqualsQtGrabPixelForPixel) {
   x11::flush();
 
   // The platform's capture is the same picture, whichever way it takes it.
-  expectSamePixels(platform().captureScreen(), qtGrab());
+  expectSamePixels(platform().captureScreen(platform().primaryMonitor()), qtGrab());
 
   const QRect rect(g.topLeft(), platform().screenPixels());
   const QImage shm = x11::grabRootShm(rect);

@@ -4,6 +4,7 @@
 #include "core/forms.h"
 #include "core/ini.h"
 #include "core/kavrel_b.h"
+#include "overlay/kavrel_g.h"
 #include "resident/kavrel_m.h"
 #include "resident/kavrel_s.h"
 #include "resident/kavrel_t.h"
@@ -125,6 +126,70 @@ TEST_F(Floating, LoadsRoundAtStoredPlaceWithCrispFace) {
   EXPECT_EQ(shot.pixel(21, 11) & 0xFFFFFF, 0x808080u);
 }
 
+TEST_F(Floating, GrowsWithAScaledDesktopRoundWithItsWholeFace) {
+  fake.setRatio(1.5); // 144 dpi
+  Kavrel_T *t = showIcon();
+  EXPECT_EQ(t->pixelRect(), QRect(600, 300, 33, 33));
+  EXPECT_EQ(t->geometry(), QRect(400, 200, 22, 22));
+  EXPECT_FLOAT_EQ(t->Width(), 323.0f);
+  EXPECT_FLOAT_EQ(t->Left(), 6000.0f);
+  // The round outline fills the window, the face is painted in device pixels,
+  // and the hand reaches as far into it as at 96 dpi, scaled.
+  EXPECT_EQ(t->mask().boundingRect(), QRect(0, 0, 22, 22));
+  EXPECT_EQ(t->Pic_B()->geometry(), QRect(0, 0, 21, 21));
+  const QImage face = t->Pic_B()->Image;
+  ASSERT_EQ(face.size(), QSize(32, 32));
+  EXPECT_DOUBLE_EQ(face.devicePixelRatio(), 1.5);
+  int right = 0;
+  for (int y = 0; y < face.height(); ++y)
+    for (int x = 0; x < face.width(); ++x)
+      if (face.pixel(x, y) != 0xFFC0C0C0)
+        right = std::max(right, x);
+  EXPECT_GE(right, 26); // 18 at 96 dpi
+}
+
+TEST_F(Floating, LivesOnAnyMonitorWhollyOnOneAndComesBackWhenItGoes) {
+  Icon_Enabled = true;
+  // The primary on the right of another monitor; the icon stored on the left one.
+  fake.origin = QPoint(1024, 0);
+  fake.others = {QRect(0, 0, 1024, 768)};
+  Kavrel_T *t = showIcon();
+  EXPECT_EQ(t->pos(), QPoint(400, 200));
+  // Dropped across the edge: kept wholly on the monitor holding most of it.
+  drag(t, {610, 0});
+  EXPECT_EQ(t->pos(), QPoint(1002, 200));
+  drag(t, {13, 0});
+  EXPECT_EQ(t->pos(), QPoint(1024, 200));
+  EXPECT_FLOAT_EQ(*Form_Left, 1024.0f * 15);
+  drag(t, {-624, 0});
+  EXPECT_EQ(t->pos(), QPoint(400, 200));
+
+  // A double-click draws on the icon's monitor.
+  const QPoint at = centre(t);
+  fake.cursor = at;
+  send(t, QEvent::MouseButtonPress, Qt::LeftButton, at, Qt::LeftButton);
+  send(t, QEvent::MouseButtonRelease, Qt::LeftButton, at, Qt::NoButton);
+  send(t, QEvent::MouseButtonDblClick, Qt::LeftButton, at, Qt::LeftButton);
+  ASSERT_NE(kavrelG(), nullptr);
+  EXPECT_EQ(kavrelG()->monitor(), QRect(0, 0, 1024, 768));
+  EXPECT_EQ(fake.captured, QRect(0, 0, 1024, 768));
+  Unload_Kavrel_G();
+  flushDeletes();
+
+  // The left monitor unplugged: the icon comes onto the primary, and is stored there.
+  t = showIcon();
+  EXPECT_EQ(t->pos(), QPoint(400, 200));
+  fake.others.clear();
+  fake.changeMonitors();
+  EXPECT_EQ(t->pos(), QPoint(1024, 200));
+  EXPECT_FLOAT_EQ(*Form_Left, 1024.0f * 15);
+  EXPECT_FLOAT_EQ(*Form_Top, 3000.0f);
+  // An icon stored on a monitor that is gone loads onto the primary.
+  Unload_Kavrel_T();
+  Form_Left = 6000.0f;
+  EXPECT_EQ(showIcon()->pos(), QPoint(1024, 200));
+}
+
 TEST_F(Floating, TopmostFromTheFirstTickOnly) {
   Kavrel_T *t = showIcon();
   EXPECT_TRUE(fake.topMostCalls.empty());
@@ -163,6 +228,30 @@ TEST_F(Floating, DragStoresPositionAndKeepsIconOnScreen) {
   // Both edges at once, past the corner.
   drag(t, {-2000, -2000});
   EXPECT_EQ(t->pos(), QPoint(0, 0));
+}
+
+TEST_F(Floating, WindowManagerMoveStartsPastDragDistanceAndEndsWithoutRelease) {
+  Icon_Enabled = true;
+  fake.windowManagerMoves = true;
+  Kavrel_T *t = showIcon();
+  const QPoint at = centre(t);
+  const int near = QApplication::startDragDistance() - 1;
+  send(t, QEvent::MouseButtonPress, Qt::LeftButton, at, Qt::LeftButton);
+  send(t, QEvent::MouseMove, Qt::NoButton, at + QPoint(near, 0), Qt::LeftButton);
+  EXPECT_EQ(fake.systemMoves, 0);
+  send(t, QEvent::MouseMove, Qt::NoButton, at + QPoint(30, 0), Qt::LeftButton);
+  EXPECT_EQ(fake.systemMoves, 1);
+
+  // The window manager drops the icon past the right edge and keeps the release.
+  t->move(1010, -5);
+  fake.buttonsHeld = Qt::LeftButton;
+  t->Timer1_Timer();
+  EXPECT_FLOAT_EQ(*Form_Left, 6000.0f); // still moving
+  fake.buttonsHeld = Qt::NoButton;
+  t->Timer1_Timer();
+  EXPECT_EQ(t->pos(), QPoint(1002, 0));
+  EXPECT_FLOAT_EQ(*Form_Left, 1002.0f * 15);
+  EXPECT_FLOAT_EQ(*Form_Top, 0.0f);
 }
 
 TEST_F(Floating, ClickWithoutMovingStoresUnchangedPosition) {
@@ -235,11 +324,15 @@ TEST_F(Floating, MenuOpensOnRightReleaseOnly) {
 TEST_F(Floating, DoubleClickStoresThenStartsDrawing) {
   Icon_Enabled = true;
   Form_Left = 6007.0f;
+  fake.windowManagerMoves = true;
   QPointer<Kavrel_T> t = showIcon();
   const QPoint at = centre(t);
   send(t, QEvent::MouseButtonPress, Qt::LeftButton, at, Qt::LeftButton);
+  send(t, QEvent::MouseMove, Qt::NoButton, at + QPoint(1, 1), Qt::LeftButton); // a hand's jitter
   send(t, QEvent::MouseButtonRelease, Qt::LeftButton, at, Qt::NoButton);
   send(t, QEvent::MouseButtonDblClick, Qt::LeftButton, at, Qt::LeftButton);
+  // The pointer never went to the window manager, which would keep the second click.
+  EXPECT_EQ(fake.systemMoves, 0);
   EXPECT_FLOAT_EQ(*Form_Left, 6000.0f); // the first press ran the drag routine
   EXPECT_EQ(kavrelT(), nullptr);
   EXPECT_NE(kavrelG(), nullptr);
@@ -305,7 +398,15 @@ TEST_F(Floating, SwitchToTrayAndBackReturnsToPlaceBeforeSlide) {
   EXPECT_FALSE(Try_Out);
   EXPECT_TRUE(fake.tray()->added);
 
+  std::vector<QPoint> slide;
+  fake.onWindowMoveShown = [&] { slide.push_back(kavrelT()->pos()); };
   kavrelS()->m_Out_Click();
+  fake.onWindowMoveShown = nullptr;
+  // 99 steps out of the tray point (955, 744) towards (250, 290): (14325 - 3750) / 100
+  // twips = 7.05 px -> 7 px, (11160 - 4350) / 100 twips = 4.54 px -> 5 px each.
+  ASSERT_EQ(slide.size(), 99u);
+  EXPECT_EQ(slide.front(), QPoint(955 - 7, 744 - 5));
+  EXPECT_EQ(slide.back(), QPoint(955 - 99 * 7, 744 - 99 * 5));
   EXPECT_TRUE(Try_Out);
   EXPECT_FALSE(fake.tray()->added);
   ASSERT_NE(kavrelT(), nullptr);

@@ -4,11 +4,13 @@
 #include "core/ini.h"
 #include "core/kavrel_b.h"
 #include "core/settings.h"
+#include "platform/session.h"
 #include "resident/kavrel_s.h"
 #include "support/fake_platform.h"
 
 #include <QAction>
 #include <QFile>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QPointer>
 
@@ -116,6 +118,19 @@ TEST_F(Tray, ExitWritesTheThreeKeysInOrderAndEnds) {
   EXPECT_TRUE(tray.isNull());
   EXPECT_EQ(fake.trayRemoves, removes + 1);
   EXPECT_EQ(readIni(), "[Section]\nForm_Left=14837\nForm_Top=200\nTry_Out=False\n");
+}
+
+TEST_F(Tray, SessionCheckpointChangesNothingItsEndEndsTheProgram) {
+  int ends = 0;
+  session::onEndOfSession([&] { ++ends; });
+  // A checkpoint reaches the program only through these two signals: nothing listens.
+  EXPECT_FALSE(QObject::disconnect(qGuiApp, &QGuiApplication::commitDataRequest, nullptr, nullptr));
+  EXPECT_FALSE(QObject::disconnect(qGuiApp, &QGuiApplication::saveStateRequest, nullptr, nullptr));
+  // The session manager's Die arrives as a quit request, taken before Qt closes windows.
+  QEvent quit(QEvent::Quit);
+  EXPECT_TRUE(QCoreApplication::sendEvent(qApp, &quit));
+  session::onEndOfSession(nullptr);
+  EXPECT_EQ(ends, 1);
 }
 
 TEST_F(Tray, PositionsThatNeverGotAValueAreWrittenEmpty) {

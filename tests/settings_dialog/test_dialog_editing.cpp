@@ -3,12 +3,18 @@
 
 #include "dialog_fixture.h"
 
+#include "platform/translations.h"
+#include "settings_dialog/color_chooser.h"
+
+#include <QAbstractSpinBox>
 #include <QApplication>
-#include <QColorDialog>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 
 namespace {
 // Picks entry `index` of a list as the user does.
@@ -62,27 +68,58 @@ TEST_F(DialogTest, ColourChoiceAndCancel) {
   EXPECT_EQ(Pen_Color[5], 16777215);
 }
 
-TEST_F(DialogTest, ColourChooserStartsBlackWithTheSystemColoursAndCancelChangesNothing) {
+TEST_F(DialogTest, ColourChooserOffersBasicAndSystemColoursOnlyAndKeepsNothing) {
   load();
-  bool checked = false;
-  QTimer::singleShot(0, [&] {
-    auto *cd = qobject_cast<QColorDialog *>(QApplication::activeModalWidget());
-    ASSERT_NE(cd, nullptr);
-    EXPECT_EQ(cd->parentWidget(), dlg);
-    EXPECT_EQ(cd->currentColor(), QColor(0, 0, 0));
-    for (int k = 0; k < 16; ++k)
-      EXPECT_EQ(QColorDialog::customColor(k), fp.systemColor(k)) << k;
-    for (QPushButton *b : cd->findChildren<QPushButton *>()) {
-      if (b->text().contains(QStringLiteral("Custom"))) {
-        EXPECT_TRUE(b->isHidden());
+  int shown = 0;
+  // Picks `pick` (a basic colour) and OK, or cancels when it is invalid.
+  auto answer = [&](QColor pick) {
+    QTimer::singleShot(0, [&, pick] {
+      auto *cd = qobject_cast<ColorChooser *>(QApplication::activeModalWidget());
+      ASSERT_NE(cd, nullptr);
+      ++shown;
+      EXPECT_EQ(cd->parentWidget(), dlg);
+      EXPECT_EQ(cd->windowTitle(), QStringLiteral("色の設定"));
+      EXPECT_EQ(cd->selectedColor(), QColor(0, 0, 0)); // no initial colour
+      ASSERT_EQ(cd->basicSwatches().size(), 48);
+      ASSERT_EQ(cd->customSwatches().size(), 16);
+      for (int k = 0; k < 16; ++k)
+        EXPECT_EQ(cd->customSwatches()[k]->color(), fp.systemColor(k)) << k;
+      // Nothing to define a colour with: no fields, and the one button for it disabled.
+      EXPECT_TRUE(cd->findChildren<QLineEdit *>().isEmpty());
+      EXPECT_TRUE(cd->findChildren<QAbstractSpinBox *>().isEmpty());
+      for (QPushButton *b : cd->findChildren<QPushButton *>())
+        EXPECT_EQ(b->isEnabled(), b == cd->okButton() || b == cd->cancelButton()) << b->text().toStdString();
+      if (!pick.isValid()) {
+        QTest::mouseClick(cd->cancelButton(), Qt::LeftButton);
+        return;
       }
-    }
-    checked = true;
-    cd->reject();
-  });
+      for (ColorSwatch *s : cd->basicSwatches())
+        if (s->color() == pick)
+          QTest::mouseClick(s, Qt::LeftButton);
+      EXPECT_EQ(cd->selectedColor(), pick);
+      QTest::mouseClick(cd->okButton(), Qt::LeftButton);
+    });
+  };
+  answer(QColor());
   dlg->Cmd_Color_Click(2);
-  EXPECT_TRUE(checked);
   EXPECT_EQ(dlg->Line2[2]->borderColor(), 16711680);
+  answer(QColor(255, 128, 0));
+  dlg->Cmd_Color_Click(2);
+  EXPECT_EQ(dlg->Line2[2]->borderColor(), 0x0080FF);
+  EXPECT_EQ(shown, 2);
+  // Nothing of the chooser is kept in Qt's own settings file.
+  EXPECT_FALSE(
+      QFile::exists(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                    QStringLiteral("/QtProject.conf")));
+}
+
+TEST(QtTexts, StandardTextsOfQtAreJapanese) {
+  QTranslator *t = translations::installQtJapanese();
+  ASSERT_NE(t, nullptr) << "Qt's Japanese translation is not installed";
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("キャンセル"));
+  EXPECT_EQ(QCoreApplication::translate("QLineEdit", "&Copy"), QStringLiteral("コピー(&C)"));
+  QCoreApplication::removeTranslator(t);
+  delete t;
 }
 
 TEST_F(DialogTest, CheckToggleWithAnyButton) {

@@ -4,6 +4,7 @@
 #include "dialog_fixture.h"
 
 #include "core/forms.h"
+#include "core/window_helpers.h"
 
 #include <QComboBox>
 #include <QPushButton>
@@ -200,4 +201,24 @@ TEST_F(DialogTest, ModalRunEndsWithCancelAndReenablesTheIcons) {
   EXPECT_EQ(kavrelI(), nullptr);
   EXPECT_TRUE(Icon_Enabled);
   EXPECT_FALSE(QFile::exists(iniPath()));
+}
+
+TEST_F(DialogTest, CentredOnThePrimaryMonitorOfAScaledDesktopAndShrinksOntoItsButton) {
+  // Two monitors at 144 dpi, the primary on the right.
+  fp.setRatio(1.5);
+  fp.screen = QSize(1920, 1080);
+  fp.origin = QPoint(1920, 0);
+  fp.others = {QRect(0, 0, 1920, 1080)};
+  load();
+  const QRect r = windowRect(dlg);
+  EXPECT_EQ(r.size(), QSize(1094, 596)); // 729 x 397 logical pixels
+  const QPoint off = r.center() - QRect(1920, 0, 1920, 1080).center();
+  EXPECT_LE(off.manhattanLength(), 2) << off.x() << "," << off.y();
+  // The save-and-quit outline ends on "保存して終了", scaled alike.
+  dlg->Quit_Flag = true;
+  fp.animations.clear();
+  Unload_Kavrel_I();
+  ASSERT_EQ(fp.animations.size(), 1u);
+  EXPECT_EQ(fp.animations[0].first, r);
+  EXPECT_EQ(fp.animations[0].second, QRect(r.left() + 864, r.top() + 498, 200, 44));
 }

@@ -14,17 +14,40 @@ FakePlatform::~FakePlatform() {
   delete tmp;
 }
 
-QImage FakePlatform::captureScreen() {
+std::vector<Monitor> FakePlatform::monitors() const {
+  std::vector<Monitor> all{{QRect(origin, screen), ratio}};
+  for (const QRect &r : others)
+    all.push_back({r, ratio});
+  return all;
+}
+
+void FakePlatform::watchMonitors(QObject *context, std::function<void()> changed) {
+  watchers.emplace_back(context, std::move(changed));
+}
+
+void FakePlatform::changeMonitors() {
+  const auto now = watchers; // a watcher may add watchers
+  for (const auto &w : now)
+    if (w.first)
+      w.second();
+}
+
+QImage FakePlatform::captureScreen(const QRect &area) {
   ++captures;
+  captured = area;
   if (duringCapture)
     duringCapture();
   if (!capture.isNull())
     return capture;
-  QImage img(screen, QImage::Format_RGB32);
+  // Each pixel tells where on the desktop it was taken.
+  QImage img(area.size(), QImage::Format_RGB32);
   for (int y = 0; y < img.height(); ++y) {
     auto *line = reinterpret_cast<QRgb *>(img.scanLine(y));
-    for (int x = 0; x < img.width(); ++x)
-      line[x] = qRgb(x & 0xFF, y & 0xFF, (x + y) & 0xFF);
+    const int dy = y + area.y();
+    for (int x = 0; x < img.width(); ++x) {
+      const int dx = x + area.x();
+      line[x] = qRgb(dx & 0xFF, dy & 0xFF, (dx + dy) & 0xFF);
+    }
   }
   return img;
 }
