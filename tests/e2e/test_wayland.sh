@@ -148,6 +148,9 @@ e2e_wait_exit 10 || fail "Esc did not end the portal run"
 # A scaled output: the compositor's pixels are finer than XWayland's; the
 # frozen picture still lands in place, the bar at the bottom included.
 swaymsg output HEADLESS-1 scale 2 >/dev/null
+bar_moved() { [ "$(e2e_wl_pixel 300 395)" != "$RED" ]; } # the bar now ends the 400 lines
+wait_for 5 bar_moved || fail "sway did not lay out the scaled output"
+sleep 0.3
 points="300,200 300,395 630,395 10,395 630,5"
 live=$(for p in $points; do e2e_wl_pixel "${p%,*}" "${p#*,}"; done)
 e2e_start_morvane
