@@ -5,6 +5,8 @@
 #include "platform/platform.h"
 #include "platform/session.h"
 #include "platform/translations.h"
+#include "platform/wayland.h"
+#include "resources/captions.h"
 
 #include <QApplication>
 
@@ -15,10 +17,18 @@ int Main(int argc, char **argv) {
   if (!session::acquireSingleInstance())
     return 0;
 
+  // Qt reads its platform when QApplication is built: the choice comes first.
+  const wayland::Route route = wayland::chooseWindowSystem();
+  if (route == wayland::Route::Impossible)
+    return 1;
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Morvane"));
   QApplication::setQuitOnLastWindowClosed(false);
   translations::installQtJapanese();
+  if (route == wayland::Route::MessageOnly) {
+    platform().notifyUser(nullptr, captions::noXWayland());
+    return 1;
+  }
 
   Load_Settings();
   Load_Kavrel_S();

@@ -75,10 +75,19 @@ QRegion spotOf(const QWidget *child) {
 
 void Show_Kavrel_G() {
   open_trace::mark("open-start");
+  // A capture may wait for the desktop with the event loop running: a second
+  // activation meanwhile neither opens a second overlay nor shows this one early.
+  static bool loading = false;
+  if (loading)
+    return;
   keepLargeBuffersSeparate();
   if (!instance) {
+    loading = true;
     instance = new Kavrel_G;
     instance->Form_Load();
+    loading = false;
+    if (!instance) // unloaded while the capture waited (its monitor went away)
+      return;
     // The dot joins the frozen screen that the window maps with.
     platform().prepareFirstFrame(instance, spotOf(instance->Pic_Color()),
                                  resolveColor(instance->Pic_Color()->backColor()));

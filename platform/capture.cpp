@@ -15,6 +15,10 @@ std::unique_ptr<ScreenCapture> &kept() {
 std::vector<std::unique_ptr<ScreenCapture>> candidates() {
   std::vector<std::unique_ptr<ScreenCapture>> all;
   all.push_back(makeX11Shm());
+  // grim before the portal: on wlroots desktops the portal runs grim itself and
+  // adds a PNG file; elsewhere grim fails at once and the portal is kept.
+  all.push_back(makeGrim());
+  all.push_back(makePortal());
   all.push_back(makeQtGrab());
   const QByteArray forced = qgetenv("MORVANE_CAPTURE");
   std::vector<std::unique_ptr<ScreenCapture>> ways;

@@ -44,6 +44,8 @@ public:
 namespace capture {
 std::unique_ptr<ScreenCapture> makeX11Shm();
 std::unique_ptr<ScreenCapture> makeQtGrab();
+std::unique_ptr<ScreenCapture> makePortal(); // Wayland desktops
+std::unique_ptr<ScreenCapture> makeGrim();   // wlroots desktops
 
 // The ways worth trying in this session, best first.
 std::vector<std::unique_ptr<ScreenCapture>> candidates();

@@ -2,6 +2,7 @@
 // whole screen's pixels to a client (X11, remote displays, the offscreen platform).
 
 #include "platform/capture.h"
+#include "platform/wayland.h"
 
 #include <QGuiApplication>
 #include <QPixmap>
@@ -11,7 +12,11 @@ namespace {
 class QtGrabCapture : public ScreenCapture {
 public:
   const char *name() const override { return "qt-grab"; }
-  bool usable() const override { return QGuiApplication::primaryScreen() != nullptr; }
+  // On a Wayland session Qt sees only XWayland's root or nothing at all.
+  bool usable() const override {
+    return QGuiApplication::primaryScreen() &&
+           (!wayland::isSession() || QGuiApplication::platformName() == QLatin1String("offscreen"));
+  }
   QImage grab(const QRect &area, QString &why) override {
     QScreen *s = screenHolding(area);
     if (!s) {

@@ -2,6 +2,7 @@
 // through the X socket at 4K.
 
 #include "platform/capture.h"
+#include "platform/wayland.h"
 #include "platform/x11.h"
 
 #include <QWidget>
@@ -10,7 +11,8 @@ namespace {
 class X11ShmCapture : public ScreenCapture {
 public:
   const char *name() const override { return "x11-shm"; }
-  bool usable() const override { return x11::available(); }
+  // XWayland's root holds none of the native Wayland windows: a black picture.
+  bool usable() const override { return x11::available() && !wayland::isSession(); }
   QImage grab(const QRect &area, QString &why) override {
     QImage img = x11::grabRootShm(area);
     if (img.isNull())

@@ -15,24 +15,32 @@ QtTrayIcon::~QtTrayIcon() {
 void QtTrayIcon::add(const QIcon &icon, const QString &tip) {
   if (!tray_) {
     tray_ = new QSystemTrayIcon;
-    connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
-      switch (r) {
-      case QSystemTrayIcon::Trigger:
-        emit mouseMessage(TrayMsg::LButtonDown);
-        break;
-      case QSystemTrayIcon::Context:
-        emit mouseMessage(TrayMsg::RButtonUp);
-        break;
-      case QSystemTrayIcon::DoubleClick:
-        emit mouseMessage(TrayMsg::LButtonDblClk);
-        break;
-      case QSystemTrayIcon::MiddleClick:
-        emit mouseMessage(TrayMsg::MButtonDown);
-        break;
-      default:
-        break;
-      }
-    });
+    // Queued: a StatusNotifierItem call is answered first, so the host never
+    // waits on a menu or a capture, and the icon is never removed inside its
+    // own call. An activation still queued for an icon removed since is dropped.
+    connect(
+        tray_, &QSystemTrayIcon::activated, this,
+        [this, icon = ++generation_](QSystemTrayIcon::ActivationReason r) {
+          if (!tray_ || icon != generation_)
+            return;
+          switch (r) {
+          case QSystemTrayIcon::Trigger:
+            emit mouseMessage(TrayMsg::LButtonDown);
+            break;
+          case QSystemTrayIcon::Context:
+            emit mouseMessage(TrayMsg::RButtonUp);
+            break;
+          case QSystemTrayIcon::DoubleClick:
+            emit mouseMessage(TrayMsg::LButtonDblClk);
+            break;
+          case QSystemTrayIcon::MiddleClick:
+            emit mouseMessage(TrayMsg::MButtonDown);
+            break;
+          default:
+            break;
+          }
+        },
+        Qt::QueuedConnection);
     qApp->installEventFilter(this);
   }
   tray_->setIcon(icon);
@@ -41,11 +49,15 @@ void QtTrayIcon::add(const QIcon &icon, const QString &tip) {
 }
 
 void QtTrayIcon::remove() {
-  // Destroying the icon takes its window out of the tray at once; hide() alone
-  // leaves the XEmbed window in the tray until the next event round.
+  // Hiding takes the icon out of the tray at once (its XEmbed window is
+  // destroyed, its StatusNotifierItem unregistered). The object itself goes
+  // later: we are often inside its own activation, and a StatusNotifierItem
+  // call is still being answered through it.
   if (tray_) {
     qApp->removeEventFilter(this);
-    delete tray_;
+    tray_->disconnect(this);
+    tray_->hide();
+    tray_->deleteLater();
     tray_ = nullptr;
   }
 }

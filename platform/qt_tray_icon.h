@@ -23,4 +23,5 @@ protected:
 
 private:
   QSystemTrayIcon *tray_ = nullptr;
+  int generation_ = 0; // counts the icons made, so that a removed one's activations are known
 };

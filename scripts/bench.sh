@@ -26,3 +26,8 @@ if [ "${PROBE:-1}" != 0 ] && command -v Xvfb >/dev/null && [ -x "$build/morvane"
     MORVANE_BIN=$(cd "$build" && pwd)/morvane bash "$here/bench/probe_display.sh" "$s"
   done
 fi
+if [ "${PROBE:-1}" != 0 ] && command -v sway >/dev/null && [ -x "$build/morvane" ]; then
+  for s in 1920x1080 3840x2160; do
+    MORVANE_BIN=$(cd "$build" && pwd)/morvane bash "$here/bench/probe_wayland.sh" "$s"
+  done
+fi

@@ -12,6 +12,12 @@ packages=(
   xvfb icewm xdotool x11-utils x11-xserver-utils imagemagick xrestop
   xserver-xorg-core xserver-xorg-video-dummy
   fonts-ipafont-gothic
+  # A Wayland session for the tests; qt6-wayland proves that XWayland is chosen
+  # although Qt could run natively; grim is also the capture on wlroots desktops.
+  sway xwayland grim wtype foot dbus qt6-wayland
+  # ... and its screenshot portal: the wlroots back end needs pipewire, the
+  # portal an Access back end (GTK's); gdbus asks whether it is up.
+  xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk pipewire libglib2.0-bin
 )
 if [ "${1:-}" = "--fuzz" ]; then
   packages+=(clang libclang-rt-14-dev)

@@ -288,3 +288,163 @@ e2e_pixel() {
 ini_get() { # section key
   awk -v s="[$1]" -v k="$2" 'BEGIN{IGNORECASE=1} {sub(/\r$/,"")} /^\[/{ins=($0==s)} ins && index($0,k"=")==1 {sub(/^[^=]*=/,""); sub(/\r$/,""); print; exit}' "$INI"
 }
+
+# ---- Wayland: headless sway with XWayland and swaybar's StatusNotifierItem tray
+#   e2e_as_wayland_user "$0" "$@"   # first line of a Wayland script (see below)
+#   e2e_start_sway [WIDTHxHEIGHT]    # sway, XWayland's DISPLAY, a pointer and a keyboard
+#   e2e_pointer move X Y | press | release
+#   e2e_wl_pixel X Y                 # "r g b" of the live Wayland screen
+#   e2e_sni_item                     # the first registered tray item: SERVICE/PATH
+#   e2e_sni_call ITEM METHOD [ARGS]  # a StatusNotifierItem method, e.g. Activate
+
+# sway refuses to run as root. As root this runs the calling script again as a
+# user made for the run, in a D-Bus session of its own, from a folder that
+# user owns (CI's checkout may be unreadable to it), with the sanitizer
+# settings passed on; then exits with the script's status. Inside, it returns.
+e2e_as_wayland_user() {
+  if [ -n "${E2E_WAYLAND_INSIDE:-}" ]; then
+    exec 1>&3 2>&4 3>&- 4>&-
+    return 0
+  fi
+  local script=$1 top lib
+  shift
+  lib=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+  top=$(cd "$lib/../.." && pwd)
+  script=$(cd "$(dirname "$script")" && pwd)/$(basename "$script")
+  local rel=${script#"$top"/}
+  E2E_WL_DIR=$(mktemp -d /tmp/morvane-wl.XXXXXX)
+  mkdir -p "$E2E_WL_DIR/tests/e2e" "$E2E_WL_DIR/$(dirname "$rel")"
+  cp "$lib"/*.sh "$lib"/*.py "$E2E_WL_DIR/tests/e2e/" && cp "$script" "$E2E_WL_DIR/$rel" &&
+    cp "$MORVANE_BIN" "$E2E_WL_DIR/morvane" || fail "could not copy the test into $E2E_WL_DIR"
+  if [ -n "${MORVANE_HELP:-}" ] && [ -f "$MORVANE_HELP" ]; then cp "$MORVANE_HELP" "$E2E_WL_DIR/"; fi
+  local lsan=${LSAN_OPTIONS:-}
+  if [[ $lsan =~ suppressions=([^:]+) ]] && [ -f "${BASH_REMATCH[1]}" ]; then
+    cp "${BASH_REMATCH[1]}" "$E2E_WL_DIR/lsan.supp"
+    lsan=${lsan//${BASH_REMATCH[1]}/$E2E_WL_DIR/lsan.supp}
+  fi
+  mkdir -m 700 "$E2E_WL_DIR/runtime" # removed only after the session's services have ended
+  local run=() pass=(LANG=C.UTF-8 E2E_WAYLAND_INSIDE=1 "HOME=$E2E_WL_DIR" "PATH=$PATH"
+    "XDG_RUNTIME_DIR=$E2E_WL_DIR/runtime"
+    "MORVANE_BIN=$E2E_WL_DIR/morvane" "MORVANE_HELP=$E2E_WL_DIR/Morvane.html" "LSAN_OPTIONS=$lsan")
+  local v
+  for v in ASAN_OPTIONS UBSAN_OPTIONS E2E_KEEP REPS; do
+    if [ -n "${!v:-}" ]; then pass+=("$v=${!v}"); fi
+  done
+  if [ "$(id -u)" = 0 ]; then
+    E2E_WL_USER=morvanewl$$
+    useradd -M -N -d "$E2E_WL_DIR" -s /bin/sh "$E2E_WL_USER" || fail "could not create a test user"
+    chown -R "$E2E_WL_USER" "$E2E_WL_DIR"
+    run=(runuser -u "$E2E_WL_USER" --)
+  fi
+  # The script writes to fds 3 and 4; what the session's services say goes to a log.
+  "${run[@]}" env -i "${pass[@]}" timeout 280 dbus-run-session -- bash "$E2E_WL_DIR/$rel" "$@" \
+    3>&1 4>&2 >"$E2E_WL_DIR/session.log" 2>&1
+  local rc=$?
+  if [ $rc != 0 ]; then tail -n 15 "$E2E_WL_DIR/session.log" >&2; fi
+  exit $rc
+}
+
+e2e_wl_cleanup() {
+  if [ -n "${E2E_WL_USER:-}" ]; then userdel -f "$E2E_WL_USER" 2>/dev/null; fi
+  if [ -n "${E2E_WL_DIR:-}" ]; then rm -rf "$E2E_WL_DIR"; fi
+}
+trap 'e2e_cleanup; e2e_wl_cleanup' EXIT
+
+e2e_start_sway() {
+  local size=${1:-1280x800} t
+  for t in sway Xwayland grim wtype foot dbus-send python3; do
+    command -v "$t" >/dev/null || fail "$t is not installed (run scripts/deps.sh)"
+  done
+  W=${size%x*} H=${size#*x}
+  export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$E2E_ROOT/runtime} XDG_CONFIG_HOME=$E2E_ROOT/config
+  mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" && chmod 700 "$XDG_RUNTIME_DIR"
+  unset DISPLAY WAYLAND_DISPLAY SWAYSOCK QT_QPA_PLATFORM QT_SCALE_FACTOR XDG_SESSION_TYPE
+  cat >"$E2E_ROOT/sway.cfg" <<CFG
+xwayland enable
+output HEADLESS-1 mode $size bg #336699 solid_color
+default_border none
+bar {
+  status_command true
+  tray_output *
+}
+CFG
+  WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+    sway -c "$E2E_ROOT/sway.cfg" >"$E2E_ROOT/sway.log" 2>&1 &
+  E2E_PIDS+=($!)
+  sway_up() { ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock && ls "$XDG_RUNTIME_DIR"/wayland-[0-9]; }
+  wait_for 10 sway_up || fail "sway did not start: $(tail -n3 "$E2E_ROOT/sway.log")"
+  SWAYSOCK=$(ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock | head -n1)
+  WAYLAND_DISPLAY=$(basename "$(ls "$XDG_RUNTIME_DIR"/wayland-[0-9] | head -n1)")
+  export SWAYSOCK WAYLAND_DISPLAY
+  # XWayland's display, as sway hands it to the programs it starts.
+  swaymsg exec "echo \$DISPLAY >$E2E_ROOT/xdisplay" >/dev/null
+  wait_for 10 test -s "$E2E_ROOT/xdisplay" || fail "sway gave no XWayland display"
+  DISPLAY=$(cat "$E2E_ROOT/xdisplay")
+  export DISPLAY
+  # Headless sway has no input device: without one its seat offers clients no
+  # pointer and, between two wtype runs, no keyboard, and XWayland loses the
+  # first key of each run. A virtual pointer and an idle wtype stay plugged in.
+  mkfifo "$E2E_ROOT/pointer"
+  python3 "$(dirname "${BASH_SOURCE[0]}")/wl_pointer.py" <"$E2E_ROOT/pointer" >"$E2E_ROOT/pointer.log" 2>&1 &
+  E2E_PIDS+=($!)
+  sleep 100000 >"$E2E_ROOT/pointer" &
+  E2E_PIDS+=($!)
+  wait_for 5 grep -q ready "$E2E_ROOT/pointer.log" || fail "no virtual pointer: $(cat "$E2E_ROOT/pointer.log")"
+  wtype -s 100000000 &
+  E2E_PIDS+=($!)
+}
+
+# The screenshot portal of a wlroots desktop, started and answering.
+e2e_start_portal() {
+  local t
+  for t in pipewire /usr/libexec/xdg-desktop-portal /usr/libexec/xdg-desktop-portal-wlr gdbus; do
+    command -v "$t" >/dev/null || fail "$t is not installed (run scripts/deps.sh)"
+  done
+  # Before pipewire, which already asks for the portal: the portals read these
+  # at their start.
+  export XDG_CURRENT_DESKTOP=sway
+  dbus-update-activation-environment WAYLAND_DISPLAY DISPLAY XDG_CURRENT_DESKTOP XDG_RUNTIME_DIR PATH
+  pipewire >"$E2E_ROOT/pipewire.log" 2>&1 &
+  E2E_PIDS+=($!)
+  wait_for 10 test -S "$XDG_RUNTIME_DIR/pipewire-0" || fail "pipewire did not start"
+  portal_up() {
+    gdbus call --session --dest org.freedesktop.portal.Desktop --object-path /org/freedesktop/portal/desktop \
+      --method org.freedesktop.DBus.Properties.Get "'org.freedesktop.portal.Screenshot'" "'version'"
+  }
+  wait_for 15 portal_up || fail "no screenshot portal: $(portal_up 2>&1)"
+}
+
+e2e_pointer() {
+  local n
+  n=$(wc -l <"$E2E_ROOT/pointer.log")
+  case $1 in move) echo "move $2 $3 $W $H" ;; *) echo "$1" ;; esac >"$E2E_ROOT/pointer"
+  wait_for 5 bash -c "[ \$(wc -l <'$E2E_ROOT/pointer.log') -gt $n ]"
+}
+
+e2e_wl_pixel() { grim -g "$1,$2 1x1" -t ppm - 2>/dev/null | tail -c 3 | od -An -tu1 | xargs; }
+
+e2e_sni_item() {
+  dbus-send --session --print-reply=literal --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+    org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
+    string:RegisteredStatusNotifierItems 2>/dev/null | grep -o '[^ ]*/StatusNotifierItem' | head -n1 | grep .
+}
+
+e2e_sni_call() {
+  local item=$1 method=$2
+  shift 2
+  dbus-send --session --print-reply --dest="${item%%/*}" "/${item#*/}" "org.kde.StatusNotifierItem.$method" "$@"
+}
+
+# sway's windows, one per line: "SHELL FULLSCREEN(0|1) FOCUSED(0|1) APP_ID-or-CLASS NAME"
+e2e_wl_windows() {
+  swaymsg -t get_tree | python3 -c '
+import json, sys
+def walk(n):
+    if n.get("type") in ("con", "floating_con") and n.get("shell"):
+        props = n.get("window_properties") or {}
+        print(n["shell"], n.get("fullscreen_mode", 0), int(bool(n.get("focused"))),
+              n.get("app_id") or props.get("class") or "-", n.get("name") or "")
+    for c in n.get("nodes", []) + n.get("floating_nodes", []):
+        walk(c)
+walk(json.load(sys.stdin))'
+}

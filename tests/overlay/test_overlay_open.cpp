@@ -116,6 +116,22 @@ TEST_F(OverlayTest, SecondOpeningTakesANewCaptureAndKeepsOnlyThePen) {
   EXPECT_EQ(Undo_Pos, 1);
 }
 
+// A capture that waits for the desktop runs the event loop: a second activation
+// meanwhile neither shows the half-loaded overlay nor starts a second capture.
+TEST_F(OverlayTest, ActivationDuringTheCaptureOpensNothingMore) {
+  bool shownEarly = true;
+  fp.duringCapture = [&] {
+    fp.duringCapture = nullptr;
+    Show_Kavrel_G();
+    shownEarly = kavrelG() && kavrelG()->isVisible();
+  };
+  Show_Kavrel_G();
+  EXPECT_FALSE(shownEarly);
+  EXPECT_EQ(fp.captures, 1);
+  ASSERT_NE(kavrelG(), nullptr);
+  EXPECT_TRUE(kavrelG()->isVisible());
+}
+
 TEST_F(OverlayTest, SpaceBringsBackTheTrayIconOrTheFloatingIcon) {
   Load_Kavrel_S();
   ASSERT_TRUE(fp.tray());

@@ -35,6 +35,8 @@ void FakePlatform::changeMonitors() {
 QImage FakePlatform::captureScreen(const QRect &area, QWidget *) {
   ++captures;
   captured = area;
+  if (duringCapture)
+    duringCapture();
   if (!capture.isNull())
     return capture;
   // Each pixel tells where on the desktop it was taken.

@@ -93,6 +93,7 @@ public:
   QImage capture; // what captureScreen() returns; a gradient of the desktop when null
   int captures = 0;
   QRect captured; // the area of the last capture
+  std::function<void()> duringCapture; // runs inside a capture, as a desktop's wait would
   QPoint cursor{500, 400};
   QString dir; // the program's directory; a fresh temporary one by default
   // false: a system-wide install, whose settings go to the user's config folder

@@ -1,0 +1,171 @@
+#!/usr/bin/env bash
+# A Wayland session (headless sway, XWayland, swaybar's StatusNotifierItem
+# tray, Qt's Wayland plugin installed): the windows go through XWayland, the
+# frozen picture shows a native Wayland window, strokes follow the
+# compositor's pointer, Space and Esc work, the tray item works over D-Bus.
+source "$(dirname "$0")/lib.sh"
+e2e_as_wayland_user "$0" "$@"
+
+RED="204 0 0" GREEN="0 255 0"
+e2e_start_sway 1280x800
+ls /usr/lib/*/qt6/plugins/platforms/libqwayland-generic.so >/dev/null 2>&1 ||
+  fail "qt6-wayland is not installed: the platform choice would not be tested"
+pixel_is() { [ "$(e2e_wl_pixel "$1" "$2")" = "$3" ]; }
+shot() { grim "$E2E_OUT/$1.png" 2>/dev/null; }
+# The overlay: a full-screen window "Morvane"; prints "SHELL FOCUSED".
+overlay() { e2e_wl_windows | awk '$2 == 1 && $NF == "Morvane" {print $1, $3; f = 1} END {exit !f}'; }
+open_from_tray() {
+  e2e_sni_call "$1" Activate int32:0 int32:0 >/dev/null || fail "Activate failed"
+  wait_for 10 overlay || fail "Activate opened no overlay: $(tail -n3 "$E2E_ROOT/morvane.log")"
+  [ "$(overlay)" = "xwayland 1" ] || fail "overlay is '$(overlay)', not an XWayland window with the keyboard"
+  wait_for 5 pixel_is 5 5 "$GREEN" || fail "no pen dot: $(e2e_wl_pixel 5 5)"
+}
+
+# A native Wayland window of a known colour fills the screen above the bar.
+foot -o colors.background=cc0000 sh -c 'sleep 1000' >"$E2E_ROOT/foot.log" 2>&1 &
+E2E_PIDS+=($!)
+wait_for 10 bash -c 'swaymsg -t get_tree | grep -q "\"app_id\": \"foot\""' || fail "foot did not appear"
+wait_for 5 pixel_is 900 500 "$RED" || fail "foot is not red: $(e2e_wl_pixel 900 500)"
+# Headless sway draws the cursor into every capture: keep it away from the checks.
+e2e_pointer move 1000 600
+
+e2e_start_morvane MORVANE_TRACE=1
+wait_for 10 e2e_sni_item || fail "no StatusNotifierItem registered: $(cat "$E2E_ROOT/morvane.log")"
+item=$(e2e_sni_item)
+tip=$(dbus-send --session --print-reply=literal --dest="${item%%/*}" "/${item#*/}" \
+  org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierItem string:ToolTip | tr -s ' \n' ' ')
+[[ $tip == *" Morvane "* ]] || fail "tooltip: $tip"
+
+# Activate freezes the screen: the native window is in the picture, the dot on it.
+open_from_tray "$item"
+[ "$(e2e_wl_pixel 900 500)" = "$RED" ] || fail "the frozen picture lacks the native window: $(e2e_wl_pixel 900 500)"
+[ "$(e2e_wl_pixel 640 300)" = "$RED" ] || fail "frozen picture at 640,300: $(e2e_wl_pixel 640 300)"
+shot frozen
+
+# A stroke follows the compositor's pointer.
+e2e_pointer move 300 300
+e2e_pointer press
+for x in 340 380 420 460 500; do e2e_pointer move "$x" 300; done
+e2e_pointer release
+wait_for 5 pixel_is 400 300 "$GREEN" || fail "no stroke at 400,300: $(e2e_wl_pixel 400 300)"
+[ "$(e2e_wl_pixel 400 320)" = "$RED" ] || fail "the stroke is too wide: $(e2e_wl_pixel 400 320)"
+shot stroke
+
+# Space: back to the live desktop (no stroke, no dot), the tray item is back.
+wtype -k space
+no_overlay() { ! overlay; }
+wait_for 5 no_overlay || fail "Space did not close the overlay"
+wait_for 5 e2e_sni_item || fail "Space did not bring the tray item back"
+[ "$(e2e_wl_pixel 400 300)" = "$RED" ] || fail "the stroke stayed on the live desktop"
+[ "$(e2e_wl_pixel 5 5)" != "$GREEN" ] || fail "the dot stayed on the live desktop"
+item=$(e2e_sni_item)
+
+# The host's ContextMenu opens the menu; its first item "Morvane..." draws again.
+e2e_sni_call "$item" ContextMenu int32:1270 int32:790 >/dev/null || fail "ContextMenu failed"
+menu_window() {
+  local w
+  for w in $(xdotool search --onlyvisible --classname morvane 2>/dev/null); do
+    eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)" || continue
+    if [ "$HEIGHT" -gt 60 ] && [ "$HEIGHT" -lt 400 ]; then
+      echo "$X $Y $WIDTH $HEIGHT"
+      return 0
+    fi
+  done
+  return 1
+}
+wait_for 5 menu_window || fail "ContextMenu opened no menu"
+read -r mx my mw mh < <(menu_window)
+shot menu
+e2e_pointer move $((mx + mw / 2)) $((my + 10))
+e2e_pointer press
+e2e_pointer release
+wait_for 10 overlay || fail "the menu's first item opened no overlay (menu at $mx,$my ${mw}x$mh)"
+[ "$(e2e_wl_pixel 900 500)" = "$RED" ] || fail "second frozen picture: $(e2e_wl_pixel 900 500)"
+
+# Esc ends the program; the resident keys are written.
+wtype -k Escape
+e2e_wait_exit 10 || fail "Esc did not end the program"
+[ "$(ini_get Section Try_Out)" = "False" ] || fail "Try_Out after Esc: $(cat "$INI" 2>&1)"
+[ -n "$(ini_get Section Form_Left)" ] || fail "Form_Left not written: $(cat "$INI")"
+if grep -q "capture.*failed" "$E2E_ROOT/morvane.log"; then fail "$(cat "$E2E_ROOT/morvane.log")"; fi
+
+# Without XWayland: a message that names it, and no overlay.
+(cd "$APPDIR" && exec env -u DISPLAY ./morvane >"$E2E_ROOT/nox.log" 2>&1) &
+nox=$!
+E2E_PIDS+=($nox)
+message_up() { e2e_wl_windows | grep -q '^xdg_shell 0 1 morvane'; }
+wait_for 10 message_up || fail "no message without XWayland: $(e2e_wl_windows) $(cat "$E2E_ROOT/nox.log")"
+shot no_xwayland
+# Return, or (on a busy machine the native window sometimes misses the key)
+# the compositor's close: either ends the program.
+wtype -k Return
+if ! wait_for 3 bash -c "! kill -0 $nox"; then
+  echo "the message missed Return; closed by the compositor"
+  swaymsg '[app_id="morvane"] kill' >/dev/null
+fi
+wait_for 5 bash -c "! kill -0 $nox" || fail "the message did not end the program"
+wait "$nox"
+[ $? = 1 ] || fail "exit status without XWayland"
+grep -q "XWayland" "$E2E_ROOT/nox.log" || fail "stderr does not name XWayland: $(cat "$E2E_ROOT/nox.log")"
+
+# The floating icon: sway places floating X11 windows itself (in the middle,
+# at least 75 x 50), but a drag moves it and is kept, and a double-click draws.
+printf '[Section]\nTry_Out=True\n' >"$INI"
+e2e_start_morvane
+icon_at() { # "X Y" of the program's one visible X window
+  local w
+  w=$(xdotool search --onlyvisible --classname morvane 2>/dev/null | head -n1) || return 1
+  eval "$(xdotool getwindowgeometry --shell "$w")" && [ -n "$X" ] && echo "$X $Y"
+}
+wait_for 10 icon_at || fail "no floating icon"
+read -r ix iy < <(icon_at)
+e2e_pointer move $((ix + 10)) $((iy + 10))
+e2e_pointer press
+for i in 1 2 3 4 5; do e2e_pointer move $((ix + 10 + i * 20)) $((iy + 10 + i * 10)); done
+e2e_pointer release
+# sway starts its move where the pointer is when the request arrives (after the
+# drag distance), so the icon may trail the pointer by the first step.
+moved() {
+  read -r jx jy < <(icon_at)
+  [ $((jx - ix)) -ge 80 ] && [ $((jx - ix)) -le 100 ] && [ $((jy - iy)) -ge 40 ] && [ $((jy - iy)) -le 50 ]
+}
+wait_for 5 moved || fail "the drag left the floating icon at $(icon_at), from $ix $iy"
+read -r jx jy < <(icon_at)
+e2e_pointer move $((jx + 10)) $((jy + 10))
+for i in 1 2; do e2e_pointer press && e2e_pointer release; done
+wait_for 10 overlay || fail "a double-click on the floating icon opened no overlay"
+wtype -k Escape
+e2e_wait_exit 10 || fail "Esc did not end the floating run"
+[ "$(ini_get Section Try_Out)" = "True" ] || fail "floating: $(cat "$INI")"
+[ "$(ini_get Section Form_Left)" = "$((jx * 15))" ] || fail "the dragged place ($jx) was not kept: $(cat "$INI")"
+
+# The desktop's screenshot portal: xdg-desktop-portal with its wlroots back end
+# (which needs pipewire) and the GTK one for Access, running as in a session.
+# Its request is answered only while the asking program stays on the bus.
+e2e_start_portal
+rm -f "$INI"
+e2e_start_morvane MORVANE_TRACE=1 MORVANE_CAPTURE=portal
+wait_for 10 e2e_sni_item || fail "no tray item for the portal run"
+open_from_tray "$(e2e_sni_item)"
+[ "$(e2e_wl_pixel 900 500)" = "$RED" ] || fail "portal: the frozen picture lacks the native window"
+grep -q "capture.*failed" "$E2E_ROOT/morvane.log" && fail "portal: $(cat "$E2E_ROOT/morvane.log")"
+[ -e /tmp/out.png ] && fail "the portal's file /tmp/out.png was left behind"
+wtype -k Escape
+e2e_wait_exit 10 || fail "Esc did not end the portal run"
+
+# A scaled output: the compositor's pixels are finer than XWayland's; the
+# frozen picture still lands in place, the bar at the bottom included.
+swaymsg output HEADLESS-1 scale 2 >/dev/null
+bar_moved() { [ "$(e2e_wl_pixel 300 395)" != "$RED" ]; } # the bar now ends the 400 lines
+wait_for 5 bar_moved || fail "sway did not lay out the scaled output"
+sleep 0.3
+points="300,200 300,395 630,395 10,395 630,5"
+live=$(for p in $points; do e2e_wl_pixel "${p%,*}" "${p#*,}"; done)
+e2e_start_morvane
+wait_for 10 e2e_sni_item || fail "no tray item on the scaled output"
+open_from_tray "$(e2e_sni_item)"
+frozen=$(for p in $points; do e2e_wl_pixel "${p%,*}" "${p#*,}"; done)
+[ "$frozen" = "$live" ] || fail "scaled output: frozen $(echo $frozen) but live $(echo $live) at $points"
+wtype -k Escape
+e2e_wait_exit 10 || fail "Esc did not end the scaled run"
+pass
