@@ -73,19 +73,6 @@ dialog_window() { xdotool search --onlyvisible --name 'の設定' 2>/dev/null | 
 # The floating icon: a small window above the task bar (the tray icon is in it).
 floating_icon() { e2e_small_windows | awk -v h=$((H - 40)) '$2 < h {print; found=1} END {exit !found}'; }
 
-# A left drag through the points "x,y ...", one motion event per point.
-drag() {
-  local p=$1
-  shift
-  xdotool mousemove "${p%,*}" "${p#*,}" mousedown 1
-  for p in "$@"; do
-    sleep 0.02
-    xdotool mousemove "${p%,*}" "${p#*,}"
-  done
-  sleep 0.05
-  xdotool mouseup 1
-  sleep 0.2
-}
 # Points of an ellipse: centre x, y, radii rx, ry.
 ellipse() {
   awk -v cx="$1" -v cy="$2" -v rx="$3" -v ry="$4" 'BEGIN {
@@ -134,29 +121,29 @@ wait_for 5 e2e_overlay_window || fail "the tray press opened no overlay"
 xdotool mouseup 1
 sleep 0.4
 # F1 green pen: a ring round the best quarter.
-drag $(ellipse 900 505 75 130)
+e2e_drag $(ellipse 900 505 75 130)
 # F3 red highlighter over a line of text, F4 yellow highlighter under a figure.
 xdotool key F3
-drag $(line 212 262 488 262)
-drag $(line 212 268 488 268)
+e2e_drag $(line 212 262 488 262)
+e2e_drag $(line 212 268 488 268)
 xdotool key F4
-for y in 532 536 540 544 548; do drag $(line 206 $y 330 $y); done
+for y in 532 536 540 544 548; do e2e_drag $(line 206 $y 330 $y); done
 # F2 blue highlighter under the title.
 xdotool key F2
-drag $(line 198 186 590 186)
+e2e_drag $(line 198 186 590 186)
 # F9 teal dash-dot-dot and F8 red dash-dot pens, 1 pixel: an arrow to the ring.
 xdotool key F9
-drag $(line 340 545 820 470)
+e2e_drag $(line 340 545 820 470)
 xdotool key F8
-drag 820,470 800,466
-drag 820,470 806,482
+e2e_drag 820,470 800,466
+e2e_drag 820,470 806,482
 xdotool key F1
 xdotool mousemove 1200 740
 sleep 0.3
 shot overlay_pens "strokes of six pens; F2, F3, F4 are highlighters"
 
 # 3. A slip of the pen, and Left takes it back.
-drag $(line 700 250 1000 330) $(line 1000 330 720 360)
+e2e_drag $(line 700 250 1000 330) $(line 1000 330 720 360)
 sleep 0.2
 shot before_undo "a stroke too many"
 xdotool key Left
@@ -166,16 +153,16 @@ shot after_undo "after Left: one step undone"
 # 4. The plain board (F10) with a sketch; F11 brings the slide back.
 xdotool key F10
 sleep 0.3
-drag 200,200 500,200 500,400 200,400 200,200
-drag 700,200 1000,200 1000,400 700,400 700,200
+e2e_drag 200,200 500,200 500,400 200,400 200,200
+e2e_drag 700,200 1000,200 1000,400 700,400 700,200
 xdotool key F3
-drag $(line 510 300 690 300)
-drag 690,300 660,285
-drag 690,300 660,315
+e2e_drag $(line 510 300 690 300)
+e2e_drag 690,300 660,285
+e2e_drag 690,300 660,315
 xdotool key F2
-drag $(line 210 500 1000 500)
+e2e_drag $(line 210 500 1000 500)
 xdotool key F7
-drag $(ellipse 350 300 120 60)
+e2e_drag $(ellipse 350 300 120 60)
 xdotool key F1
 xdotool mousemove 1200 740
 sleep 0.3

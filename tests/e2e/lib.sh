@@ -272,6 +272,23 @@ PY
   E2E_PIDS+=($!)
 }
 
+# A left drag through the points "x,y ...": one motion event per point (the
+# pauses keep the toolkit from folding the motions into one).
+e2e_drag() {
+  local p=$1
+  shift
+  xdotool mousemove "${p%,*}" "${p#*,}" mousedown 1
+  for p in "$@"; do
+    sleep 0.05
+    xdotool mousemove "${p%,*}" "${p#*,}"
+  done
+  sleep 0.05
+  xdotool mouseup 1
+  sleep 0.3
+}
+# Paints the rectangle "x0,y0 x1,y1" of a screenshot black: parts that may differ.
+e2e_blank() { /usr/bin/convert "$1" -fill black -draw "rectangle $2" "$1"; }
+
 e2e_shot() {
   local name=$1
   import -window root "$E2E_OUT/$name.png" 2>/dev/null || xwd -root -silent | convert xwd:- "$E2E_OUT/$name.png"

@@ -19,7 +19,6 @@ pixel_is() { # x y "r g b" what
   got=$(e2e_pixel "$1" "$2")
   [ "$got" = "$3" ] || fail "$4: pixel ($1, $2) is '$got', expected '$3'"
 }
-blank() { /usr/bin/convert "$1" -fill black -draw "rectangle $2" "$1"; }
 # The part "x0,y0 x1,y1" of two screenshots is the same.
 same_part() {
   local a=$E2E_ROOT/a.png b=$E2E_ROOT/b.png diff
@@ -27,18 +26,6 @@ same_part() {
   /usr/bin/convert "$2" -crop "$3" +repage "$b"
   diff=$(/usr/bin/compare -metric AE "$a" "$b" null: 2>&1)
   [ "$diff" = 0 ] || fail "$4: $diff pixels differ"
-}
-drag() {
-  local p=$1
-  shift
-  xdotool mousemove "${p%,*}" "${p#*,}" mousedown 1
-  for p in "$@"; do
-    sleep 0.05
-    xdotool mousemove "${p%,*}" "${p#*,}"
-  done
-  sleep 0.05
-  xdotool mouseup 1
-  sleep 0.3
 }
 
 # --- Tray mode: the tray sits on the primary, the right monitor.
@@ -57,10 +44,10 @@ sleep 0.3
 after=$(e2e_shot tray_opened)
 pixel_is 100 100 "$LIVE" "the left monitor stays live"
 pixel_is 1380 100 "$DESK" "the right monitor is frozen"
-for f in "$before" "$after"; do blank "$f" "1280,0 1296,16"; blank "$f" "$ICON"; done
+for f in "$before" "$after"; do e2e_blank "$f" "1280,0 1296,16"; e2e_blank "$f" "$ICON"; done
 same_part "$before" "$after" 1280x800+1280+0 "the frozen right monitor"
 pixel_is 1286 6 "0 255 0" "the dot at the right monitor's corner"
-drag 1500,400 1700,400 1700,500
+e2e_drag 1500,400 1700,400 1700,500
 pixel_is 1600 400 "0 255 0" "a stroke on the right monitor"
 pixel_is 1700 450 "0 255 0" "the stroke's second leg"
 pixel_is 1600 406 "$DESK" "below the stroke"
@@ -102,10 +89,10 @@ sleep 0.3
 after=$(e2e_shot floating_opened)
 pixel_is 2400 100 "$LIVE" "the right monitor stays live"
 pixel_is 100 400 "$DESK" "the left monitor is frozen"
-for f in "$before" "$after"; do blank "$f" "0,0 16,16"; blank "$f" "1256,198 1282,224"; done
+for f in "$before" "$after"; do e2e_blank "$f" "0,0 16,16"; e2e_blank "$f" "1256,198 1282,224"; done
 same_part "$before" "$after" 1280x800+0+0 "the frozen left monitor"
 pixel_is 6 6 "0 255 0" "the dot at the left monitor's corner"
-drag 300,500 600,500
+e2e_drag 300,500 600,500
 pixel_is 450 500 "0 255 0" "a stroke on the left monitor"
 e2e_shot floating_drawn >/dev/null
 

@@ -17,21 +17,6 @@ pixel_is() { # x y "r g b" what
   [ "$got" = "$3" ] || fail "$4: pixel ($1, $2) is '$got', expected '$3'"
 }
 # Blanks a rectangle "x0,y0 x1,y1" of a screenshot so that comparisons skip it.
-blank() { /usr/bin/convert "$1" -fill black -draw "rectangle $2" "$1"; }
-# A left drag through the given points "x,y ...": one motion event per point
-# (pauses keep the toolkit from folding the motions into one).
-drag() {
-  local p=$1
-  shift
-  xdotool mousemove "${p%,*}" "${p#*,}" mousedown 1
-  for p in "$@"; do
-    sleep 0.05
-    xdotool mousemove "${p%,*}" "${p#*,}"
-  done
-  sleep 0.05
-  xdotool mouseup 1
-  sleep 0.3
-}
 
 open_overlay() {
   read -r cx cy < <(e2e_tray_center) || fail "no tray icon to press"
@@ -52,8 +37,8 @@ e2e_tray_window >/dev/null && fail "the tray icon is still there while drawing"
 after=$(e2e_shot opened)
 # The frozen screen is the desktop as it was, apart from the dot and the vanished icon.
 for f in "$before" "$after"; do
-  blank "$f" "0,0 16,16"
-  blank "$f" "$ICON"
+  e2e_blank "$f" "0,0 16,16"
+  e2e_blank "$f" "$ICON"
 done
 diff=$(/usr/bin/compare -metric AE "$before" "$after" null: 2>&1)
 [ "$diff" = "0" ] || fail "the frozen screen differs from the desktop in $diff pixels"
@@ -61,7 +46,7 @@ pixel_is 6 6 "0 255 0" "the dot of pen 1"
 pixel_is 20 20 "$DESK" "beside the dot"
 
 # A drag in pen 1 (green, 6 px), then undo.
-drag 200,300 300,300 400,300 400,400
+e2e_drag 200,300 300,300 400,300 400,400
 e2e_shot drawn >/dev/null
 pixel_is 300 300 "0 255 0" "the stroke"
 pixel_is 400 350 "0 255 0" "the stroke's second leg"
@@ -77,7 +62,7 @@ pixel_is 300 300 "$DESK" "after Left"
 
 # F3: the red highlighter masks the desktop colour; the dot follows.
 xdotool key F3
-drag 200,500 500,500
+e2e_drag 200,500 500,500
 pixel_is 6 6 "255 0 0" "the dot of pen 3"
 pixel_is 350 500 "90 0 0" "the highlighter over the desktop"
 
@@ -86,7 +71,7 @@ xdotool key F10
 sleep 0.3
 pixel_is 350 500 "255 255 255" "the board"
 xdotool key F1
-drag 600,200 700,200
+e2e_drag 600,200 700,200
 e2e_shot board >/dev/null
 pixel_is 650 200 "0 255 0" "a stroke on the board"
 pixel_is 6 6 "0 255 0" "the dot above the board"

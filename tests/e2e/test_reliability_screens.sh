@@ -9,7 +9,6 @@ rel_set_screen 1024 768
 e2e_start_with_icon
 
 # Blanks a rectangle "x0,y0 x1,y1" of a screenshot so that comparisons skip it.
-blank() { /usr/bin/convert "$1" -fill black -draw "rectangle $2" "$1"; }
 
 # Opens the overlay on a W x H screen and checks its size and its capture.
 check_opening() {
@@ -30,8 +29,8 @@ check_opening() {
   sleep 0.3
   after=$(e2e_shot "opened_$W")
   for f in "$before" "$after"; do
-    blank "$f" "0,0 16,16"
-    blank "$f" "$icon"
+    e2e_blank "$f" "0,0 16,16"
+    e2e_blank "$f" "$icon"
   done
   [ "$(identify -format '%wx%h' "$after")" = "${W}x${H}" ] || fail "the screenshot is not $W x $H"
   diff=$(/usr/bin/compare -metric AE "$before" "$after" null: 2>&1)
