@@ -1,5 +1,6 @@
 #include "settings_dialog/color_chooser.h"
 
+#include "platform/platform.h"
 #include "resources/dialog_captions.h"
 
 #include <QButtonGroup>
@@ -65,6 +66,8 @@ ColorChooser::ColorChooser(QWidget *owner, const QList<QColor> &custom)
   setWindowTitle(cap::colorTitle());
   if (owner)
     setFont(owner->font());
+  // Part of the settings dialog, which has no task bar button either.
+  platform().skipTaskbar(this);
 
   auto *group = new QButtonGroup(this);
   group->setExclusive(true);
