@@ -442,6 +442,7 @@ int Kavrel_G::windowsKeyCode(int qtKey) {
 
 void Kavrel_G::keyPressEvent(QKeyEvent *e) {
   e->accept();
+  awaitPixels();
   // Auto-repeats run the command again; Shift, Ctrl and Alt change nothing.
   Form_KeyDown(windowsKeyCode(e->key()));
 }
@@ -506,9 +507,7 @@ void Kavrel_G::Pic_Muji_MouseUp(int, double, double) { penDown_ = 0; }
 void Kavrel_G::paintEvent(QPaintEvent *e) {
   if (!painted_) {
     painted_ = true;
-    // The window may have mapped with the frozen screen and the dot already on
-    // it: the capture's pixels arrive now, before this paint reads them.
-    platform().firstPaint(this);
+    awaitPixels();
     open_trace::mark("pixels");
     // The window's backing store is fresh memory: map it in one go rather
     // than page by page under the first full-screen paint.
@@ -533,6 +532,11 @@ void Kavrel_G::paintEvent(QPaintEvent *e) {
   }
 }
 
+// The window may have mapped with the frozen screen and the dot already on it
+// (painted by the window system): the capture's own pixels arrive now, before
+// the first paint, stroke or key reads them. Later calls cost nothing.
+void Kavrel_G::awaitPixels() { platform().firstPaint(this); }
+
 void Kavrel_G::resizeEvent(QResizeEvent *) { muji_->setGeometry(rect()); }
 
 // A window manager's close (Alt+F4, a task switcher) would leave no way back: act as Space.
@@ -546,6 +550,7 @@ void Kavrel_G::mousePressEvent(QMouseEvent *e) {
   const int b = mouseButtonCode(e->button());
   if (!b)
     return;
+  awaitPixels();
   const QPointF px = toPixels(this, e->position());
   Form_MouseDown(b, px.x(), px.y());
 }

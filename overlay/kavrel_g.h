@@ -106,6 +106,7 @@ protected:
 
 private:
   friend class ColorDot;              // the dot hands its keys to the overlay (key preview)
+  void awaitPixels();                 // the capture's pixels are in the picture
   void showPicture(const Picture &p); // the overlay's Picture, then a full repaint
   void clearStrokes();                // right or middle press
   void clearAll();                    // Delete with the board off
