@@ -27,7 +27,9 @@ int Main(int argc, char **argv) {
   translations::installQtJapanese();
   if (route == wayland::Route::MessageOnly) {
     platform().notifyUser(nullptr, captions::noXWayland());
-    return 1;
+    // Not through QApplication's teardown: Qt 6.4's Wayland client can wait
+    // for ever there on its own event thread.
+    platform().endProcess(1);
   }
 
   Load_Settings();
