@@ -216,7 +216,6 @@ void Kavrel_G::Form_Load() {
   // tray, the floating icon's or the menu's own monitor otherwise.
   monitor_ = platform().monitorAt(platform().cursorPixel());
   setGeometry(platform().toLogical(monitor_));
-  platform().watchMonitors(this, [this] { Monitors_Changed(); });
   // 2. Its size in pixels (on the primary: Screen.Width / TwipsPerPixelX).
   scrWidth_ = float(monitor_.width());
   scrHeight_ = float(monitor_.height());
@@ -260,6 +259,11 @@ void Kavrel_G::Form_Load() {
   mujiMode_ = 0;
   // 14.
   Set_TopMost(this, true);
+  // Watched only from here: a capture that waits runs the event loop, and the
+  // overlay must not be unloaded under its own load. A monitor that went
+  // meanwhile is noticed now.
+  platform().watchMonitors(this, [this] { Monitors_Changed(); });
+  Monitors_Changed();
 }
 
 // A monitor unplugged or rearranged under the overlay: its picture no longer

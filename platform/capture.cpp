@@ -30,16 +30,21 @@ std::vector<std::unique_ptr<ScreenCapture>> candidates() {
 
 QImage grab(const QRect &area, QWidget *cover) {
   QString why;
+  QStringList reasons;
+  QByteArray failed;
   if (kept()) {
     QImage img = cover ? kept()->grabUnder(cover, area, why) : kept()->grab(area, why);
     if (!img.isNull())
       return img;
-    std::fprintf(stderr, "morvane: screen capture (%s) failed: %s\n", kept()->name(),
-                 qPrintable(why));
-    return {};
+    // A way that worked can fail later (shared memory used up, a portal gone):
+    // the others still get their turn, as at the first capture.
+    failed = kept()->name();
+    reasons << QStringLiteral("%1: %2").arg(QLatin1String(failed), why);
+    kept().reset();
   }
-  QStringList reasons;
   for (auto &way : candidates()) {
+    if (failed == way->name())
+      continue;
     why.clear();
     QImage img = cover ? way->grabUnder(cover, area, why) : way->grab(area, why);
     if (!img.isNull()) {

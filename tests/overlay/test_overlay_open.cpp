@@ -130,6 +130,22 @@ TEST_F(OverlayTest, ActivationDuringTheCaptureOpensNothingMore) {
   EXPECT_EQ(fp.captures, 1);
   ASSERT_NE(kavrelG(), nullptr);
   EXPECT_TRUE(kavrelG()->isVisible());
+  key(kavrelG(), Qt::Key_Space);
+  flushDeletes();
+
+  // Its monitor unplugged while the capture waits: the waiting loop deletes what
+  // was unloaded meanwhile, so the load must not be unloaded under itself; the
+  // overlay leaves once loaded.
+  fp.others = {QRect(1024, 0, 640, 480)};
+  fp.cursor = QPoint(1100, 100);
+  fp.duringCapture = [&] {
+    fp.duringCapture = nullptr;
+    fp.others.clear();
+    fp.changeMonitors();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  };
+  Show_Kavrel_G();
+  EXPECT_EQ(kavrelG(), nullptr);
 }
 
 TEST_F(OverlayTest, SpaceBringsBackTheTrayIconOrTheFloatingIcon) {
