@@ -223,6 +223,10 @@ e2e_small_windows() {
     if [ "$WIDTH" -le 64 ] && [ "$HEIGHT" -le 64 ]; then echo "$X $Y $WIDTH $HEIGHT"; fi
   done
 }
+# The floating icon, alone among those windows, at X Y and SIZE pixels square
+# (22 by default); no such window at all.
+e2e_icon_at() { [ "$(e2e_small_windows)" = "$1 $2 ${3:-22} ${3:-22}" ]; }
+e2e_no_icon() { [ -z "$(e2e_small_windows)" ]; }
 
 e2e_wait_tray_icon() { wait_for "${1:-10}" e2e_tray_window; }
 e2e_wait_no_tray_icon() { wait_for "${1:-10}" bash -c "$(declare -f e2e_tray_window); ! e2e_tray_window"; }

@@ -8,11 +8,8 @@ e2e_start_x 1024x768
 printf '[Section]\nForm_Left=6000\nForm_Top=3000\nTry_Out=True\n' >"$INI"
 e2e_start_morvane
 
-icon_at() { [ "$(e2e_small_windows)" = "$1 $2 22 22" ]; }
-no_icon() { [ -z "$(e2e_small_windows)" ]; }
-export -f e2e_small_windows
 
-wait_for 10 icon_at 400 200 || fail "no icon at 400,200: '$(e2e_small_windows)'"
+wait_for 10 e2e_icon_at 400 200 || fail "no icon at 400,200: '$(e2e_small_windows)'"
 sleep 0.3 # let it paint
 shot=$(e2e_shot start)
 # "r g b" of one pixel of that screenshot.
@@ -42,16 +39,16 @@ drag() { # from-x from-y dx dy
   xdotool mouseup 1
 }
 drag 411 211 150 100
-wait_for 5 icon_at 550 300 || fail "drag did not move the icon: $(e2e_small_windows)"
+wait_for 5 e2e_icon_at 550 300 || fail "drag did not move the icon: $(e2e_small_windows)"
 
 # Dropped half past the right edge: pushed back flush against it.
 drag 561 311 460 0
-wait_for 5 icon_at 1002 300 || fail "icon not kept on screen: $(e2e_small_windows)"
+wait_for 5 e2e_icon_at 1002 300 || fail "icon not kept on screen: $(e2e_small_windows)"
 e2e_shot dragged >/dev/null
 
 # A quick double-click, 60 ms between the clicks, hides the icon and opens the overlay.
 xdotool mousemove 1013 311 click --repeat 2 --delay 60 1
-wait_for 5 no_icon || fail "double-click left the icon: $(e2e_small_windows)"
+wait_for 5 e2e_no_icon || fail "double-click left the icon: $(e2e_small_windows)"
 fullscreen() {
   local w
   for w in $(xdotool search --onlyvisible --classname morvane 2>/dev/null); do
@@ -63,7 +60,7 @@ fullscreen() {
 wait_for 5 fullscreen || fail "double-click opened no overlay"
 # Space brings the icon back where it was dragged.
 xdotool key space
-wait_for 5 icon_at 1002 300 || fail "Space did not bring the icon back: $(e2e_small_windows)"
+wait_for 5 e2e_icon_at 1002 300 || fail "Space did not bring the icon back: $(e2e_small_windows)"
 
 kill -TERM "$MORVANE_PID"
 e2e_wait_exit 10 || fail "SIGTERM did not end the program"

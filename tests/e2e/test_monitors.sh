@@ -62,10 +62,7 @@ e2e_wait_exit 10 || fail "the tray program did not end"
 xsetroot -solid '#5a7a9a'
 printf '[Section]\nForm_Left=9000\nForm_Top=3000\nTry_Out=True\n' >"$INI"
 e2e_start_morvane
-icon_at() { [ "$(e2e_small_windows)" = "$1 $2 22 22" ]; }
-no_icon() { [ -z "$(e2e_small_windows)" ]; }
-export -f e2e_small_windows
-wait_for 10 icon_at 600 200 || fail "no icon at 600,200: '$(e2e_small_windows)'"
+wait_for 10 e2e_icon_at 600 200 || fail "no icon at 600,200: '$(e2e_small_windows)'"
 sleep 0.3 # let it paint
 # Dropped across the edge between the monitors, mostly on the left: kept wholly there.
 xdotool mousemove 611 211 mousedown 1
@@ -75,14 +72,14 @@ for i in 1 2 3 4 5 6 7 8 9 10; do
   sleep 0.03
 done
 xdotool mouseup 1
-wait_for 5 icon_at 1258 200 || fail "the icon is not kept on the left monitor: $(e2e_small_windows)"
+wait_for 5 e2e_icon_at 1258 200 || fail "the icon is not kept on the left monitor: $(e2e_small_windows)"
 sleep 0.3
 before=$(e2e_shot floating_before)
 
 # Its double-click freezes the left monitor; the right one stays live.
 xdotool mousemove 1269 211 mousedown 1 sleep 0.06 mouseup 1 sleep 0.06 mousedown 1 sleep 0.06 mouseup 1
 OX=0 wait_for 5 e2e_overlay_window || fail "the double-click opened no overlay over the left monitor"
-wait_for 5 no_icon || fail "the icon is still there while drawing: $(e2e_small_windows)"
+wait_for 5 e2e_no_icon || fail "the icon is still there while drawing: $(e2e_small_windows)"
 sleep 0.5
 xsetroot -solid '#c87828'
 sleep 0.3
@@ -100,7 +97,7 @@ e2e_shot floating_drawn >/dev/null
 # stored there comes back onto the primary.
 xrandr --delmonitor VIRT-L || fail "xrandr could not remove the left monitor"
 OX=0 wait_for 5 e2e_no_overlay || fail "the overlay outlived its monitor"
-wait_for 5 icon_at 1280 200 || fail "the icon did not come back onto the primary: $(e2e_small_windows)"
+wait_for 5 e2e_icon_at 1280 200 || fail "the icon did not come back onto the primary: $(e2e_small_windows)"
 e2e_alive || fail "unplugging a monitor ended the program"
 e2e_shot unplugged >/dev/null
 kill -TERM "$MORVANE_PID"

@@ -9,8 +9,6 @@ MORVANE_ENV=QT_SCALE_FACTOR=1.5 bash "$(dirname "$0")/test_overlay.sh" 1280x800 
 source "$(dirname "$0")/lib.sh"
 e2e_start_x 1920x1080
 DESK="90 122 154"
-icon_at() { [ "$(e2e_small_windows)" = "$1 $2 $3 $3" ]; }
-export -f e2e_small_windows
 dialog_window() { xdotool search --onlyvisible --name 'の設定' 2>/dev/null | head -n1; }
 no_dialog() { [ -z "$(dialog_window)" ]; }
 export -f dialog_window
@@ -25,7 +23,7 @@ for dpi in 144 192; do
   e2e_start_morvane
   # 6000 and 3000 twips at 1440/dpi twips per pixel; 22 pixels at 96 dpi, scaled.
   x=$((6000 * dpi / 1440)) y=$((3000 * dpi / 1440)) s=$((22 * dpi / 96))
-  wait_for 10 icon_at $x $y $s || fail "$dpi dpi: no ${s}-pixel icon at $x,$y: '$(e2e_small_windows)'"
+  wait_for 10 e2e_icon_at $x $y $s || fail "$dpi dpi: no ${s}-pixel icon at $x,$y: '$(e2e_small_windows)'"
   sleep 0.3
   shot=$(e2e_shot icon_$dpi)
   # Round: corners cut, edge midpoints kept; whole: the face ends before the
