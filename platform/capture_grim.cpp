@@ -14,33 +14,6 @@
 namespace {
 constexpr int AnswerMs = 3000;
 
-// "P6 <width> <height> 255\n" then RGB bytes, as grim writes it.
-QImage fromPpm(const QByteArray &data) {
-  int pos = 0;
-  auto space = [&] {
-    return data[pos] == ' ' || data[pos] == '\n' || data[pos] == '\t' || data[pos] == '\r';
-  };
-  auto token = [&]() -> QByteArray {
-    while (pos < data.size() && space())
-      ++pos;
-    const int start = pos;
-    while (pos < data.size() && !space())
-      ++pos;
-    return data.mid(start, pos - start);
-  };
-  if (token() != "P6")
-    return {};
-  bool okW = false, okH = false, okM = false;
-  const int w = token().toInt(&okW), h = token().toInt(&okH), max = token().toInt(&okM);
-  ++pos; // the one white-space byte before the pixels
-  if (!okW || !okH || !okM || max != 255 || w <= 0 || h <= 0 || w > 32768 || h > 32768 ||
-      data.size() - pos < qint64(w) * h * 3)
-    return {};
-  const QImage rgb(reinterpret_cast<const uchar *>(data.constData()) + pos, w, h, w * 3,
-                   QImage::Format_RGB888);
-  return rgb.convertToFormat(QImage::Format_RGB32); // a deep copy: `data` may go
-}
-
 class GrimCapture : public ScreenCapture {
 public:
   const char *name() const override { return "grim"; }
@@ -73,7 +46,8 @@ public:
                                    : QString::fromLocal8Bit(err.split('\n').last()));
       return {};
     }
-    const QImage desktop = fromPpm(grim.readAllStandardOutput());
+    QImage desktop;
+    desktop.loadFromData(grim.readAllStandardOutput(), "PPM");
     if (desktop.isNull()) {
       why = QStringLiteral("grim's picture was unreadable");
       return {};
