@@ -1,6 +1,6 @@
 #include "platform/platform.h"
 
-#include "platform/capture.h"
+#include "platform/capture/capture.h"
 #include "platform/qt_tray_icon.h"
 #include "platform/x11.h"
 

@@ -3,7 +3,7 @@
 // Wayland client gets no global window positions (the floating icon could not
 // be put back where the user left it) and a full-screen surface cannot take
 // the keyboard from the window that has it. The screen's pixels come from the
-// desktop's own means instead (capture_portal.cpp, capture_grim.cpp): X11 sees
+// desktop's own means instead (capture/portal.cpp, capture/grim.cpp): X11 sees
 // none of the native Wayland windows.
 
 #include <QImage>

@@ -2,7 +2,7 @@
 // session bus that speaks the documented interface: the request object's
 // path, the Response signal with "uri", a refusal, and an answer too late.
 
-#include "platform/capture.h"
+#include "platform/capture/capture.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -1,7 +1,7 @@
 // The shared-memory screen capture against Qt's own grab, on a real X display.
 // Skipped elsewhere; tests/e2e/test_capture.sh runs it under Xvfb.
 
-#include "platform/capture.h"
+#include "platform/capture/capture.h"
 #include "platform/platform.h"
 #include "platform/x11.h"
 

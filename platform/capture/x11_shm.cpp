@@ -1,7 +1,7 @@
 // The X server's pixels through a shared-memory segment: spares the 33 MB trip
 // through the X socket at 4K.
 
-#include "platform/capture.h"
+#include "platform/capture/capture.h"
 #include "platform/wayland.h"
 #include "platform/x11.h"
 

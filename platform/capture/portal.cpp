@@ -3,7 +3,7 @@
 // answer comes later, as the Response signal of a request object, and names a
 // PNG file that the portal wrote for us.
 
-#include "platform/capture.h"
+#include "platform/capture/capture.h"
 #include "platform/wayland.h"
 
 #include <QDBusConnection>
@@ -187,4 +187,4 @@ private:
 
 std::unique_ptr<ScreenCapture> capture::makePortal() { return std::make_unique<PortalCapture>(); }
 
-#include "capture_portal.moc"
+#include "portal.moc"

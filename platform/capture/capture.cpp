@@ -1,4 +1,4 @@
-#include "platform/capture.h"
+#include "platform/capture/capture.h"
 
 #include <QByteArray>
 

@@ -4,7 +4,7 @@
 // files, generated code, a second display connection); raw PPM on a pipe
 // costs no compression.
 
-#include "platform/capture.h"
+#include "platform/capture/capture.h"
 #include "platform/wayland.h"
 
 #include <QDeadlineTimer>

@@ -1,6 +1,6 @@
 #pragma once
 // Ways of copying the screen's pixels. Each way lives in a file of its own
-// (capture_*.cpp); the first one that works in this session is kept for the
+// (capture/*.cpp); the first one that works in this session is kept for the
 // rest of it, so a session never pays twice for a way that cannot work.
 
 #include <QImage>

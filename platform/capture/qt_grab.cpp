@@ -1,7 +1,7 @@
 // Qt's own grab of the screen: works wherever the window system hands out the
 // whole screen's pixels to a client (X11, remote displays, the offscreen platform).
 
-#include "platform/capture.h"
+#include "platform/capture/capture.h"
 #include "platform/wayland.h"
 
 #include <QGuiApplication>
