@@ -1,6 +1,7 @@
 #include "platform/session.h"
 
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLockFile>
 #include <QSocketNotifier>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace session {
@@ -42,7 +44,28 @@ QString userName() {
     return QString::fromLocal8Bit(pw->pw_name);
   return QString::number(::getuid());
 }
+// A real folder (not a link) owned by this user that nobody else may enter.
+bool isPrivateFolder(const QString &path) {
+  struct stat st;
+  if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+    return false;
+  return S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & 077) == 0;
+}
 } // namespace
+
+QString privateDir() {
+  const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+  if (runtime.startsWith(QLatin1Char('/')) && isPrivateFolder(runtime))
+    return runtime;
+  // A relative or empty XDG_CONFIG_HOME is invalid and must be ignored.
+  QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+  if (!config.startsWith(QLatin1Char('/')))
+    config = QDir::homePath() + QStringLiteral("/.config");
+  const QString dir = QDir::cleanPath(config + QStringLiteral("/morvane"));
+  QDir().mkpath(config);
+  ::mkdir(QFile::encodeName(dir).constData(), 0700);
+  return isPrivateFolder(dir) ? dir : QString();
+}
 
 bool acquireSingleInstance() {
   static QLockFile *lock = nullptr;

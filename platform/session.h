@@ -4,7 +4,14 @@
 
 #include <functional>
 
+#include <QString>
+
 namespace session {
+// A folder that only this user can enter, for the lock and the command
+// channel: the session's runtime folder when it is the user's own and closed
+// to others, else $XDG_CONFIG_HOME/morvane (made 0700). Checked to be a real
+// folder of this user's, not a link; empty when no such folder can be had.
+QString privateDir();
 // True for the first instance of this user; the lock dies with the process.
 bool acquireSingleInstance();
 // Runs `handler` on the event loop when SIGTERM, SIGINT or SIGHUP arrives, or
