@@ -2,20 +2,92 @@
 
 #include "core/forms.h"
 #include "core/settings.h"
+#include "core/kavrel_b.h"
+#include "platform/command_channel.h"
+#include "platform/dbus_service.h"
 #include "platform/platform.h"
 #include "platform/session.h"
+#include "platform/shortcut/shortcut.h"
 #include "platform/translations.h"
 #include "platform/wayland.h"
+#include "resident/commands.h"
 #include "resources/captions.h"
 
 #include <QApplication>
+#include <QTimer>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <unistd.h>
+
+#ifndef MORVANE_VERSION
+#define MORVANE_VERSION "?"
+#endif
+
+namespace {
+using command_channel::Command;
+
+const char usage[] = "Usage: morvane [--draw | --toggle | --settings | --quit]\n"
+                     "Without an option: starts the program in the tray (or as its floating\n"
+                     "icon); a second start ends at once. With one, hands it to the running\n"
+                     "program:\n"
+                     "  --draw      start drawing\n"
+                     "  --toggle    start drawing, or end it when it is open\n"
+                     "  --settings  open the settings\n"
+                     "  --quit      end the program\n"
+                     "--draw, --toggle and --settings start the program when none runs.\n"
+                     "  --help      this text\n"
+                     "  --version   the program's version\n";
+
+// Hands the command to the running instance. nullopt: this process becomes the
+// instance and runs the command itself; a value: the exit status.
+std::optional<int> handOver(Command c) {
+  if (command_channel::send(c))
+    return 0;
+  if (!session::acquireSingleInstance()) {
+    // An instance is starting: its channel opens in a moment.
+    for (int i = 0; i < 30; ++i) {
+      ::usleep(100 * 1000);
+      if (command_channel::send(c))
+        return 0;
+    }
+    std::fprintf(stderr, "morvane: the running instance does not answer\n");
+    return 1;
+  }
+  if (c == Command::Quit) {
+    std::fprintf(stderr, "morvane: no instance is running\n");
+    return 1;
+  }
+  return std::nullopt;
+}
+} // namespace
 
 int Main(int argc, char **argv) {
-  // A second copy ends at once and silently, before it touches anything.
-  if (!session::acquireSingleInstance())
+  // Read before anything else: a command process creates no window, no tray
+  // and no settings model. Arguments of Qt's own pass through.
+  std::optional<Command> command;
+  for (int i = 1; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+      std::fputs(usage, stdout);
+      return 0;
+    }
+    if (!std::strcmp(argv[i], "--version")) {
+      std::printf("morvane %s\n", MORVANE_VERSION);
+      return 0;
+    }
+    if (!std::strncmp(argv[i], "--", 2))
+      if (const auto c = command_channel::fromName(argv[i] + 2))
+        command = c;
+  }
+  if (command) {
+    if (const auto code = handOver(*command))
+      return *code;
+  } else if (!session::acquireSingleInstance()) {
+    // A second copy ends at once and silently, before it touches anything.
     return 0;
+  }
 
   // Qt reads its platform when QApplication is built: the choice comes first.
   const wayland::Route route = wayland::chooseWindowSystem();
@@ -34,6 +106,13 @@ int Main(int argc, char **argv) {
 
   Load_Settings();
   Load_Kavrel_S();
+  // Ways in besides the icons, all through the same commands.
+  if (!command_channel::listen(Run_Command))
+    std::fprintf(stderr, "morvane: no command channel (no private folder for its socket)\n");
+  dbus_service::start(Run_Command);
+  shortcut::start(Hot_Key, [] { Run_Command(Command::Toggle); });
+  if (command)
+    QTimer::singleShot(0, [c = *command] { Run_Command(c); });
 
   // Logging off, SIGTERM, SIGINT and SIGHUP close the main window like an exit command.
   session::onEndOfSession([] { App_End(); });

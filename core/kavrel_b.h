@@ -2,6 +2,7 @@
 // Program-wide state shared by every window: the settings model and the few
 // globals the windows hand to each other. Filled once at start-up.
 
+#include <QString>
 #include <QtGlobal>
 
 #include <optional>
@@ -17,6 +18,8 @@ inline qint32 Pen_Color[10] = {};  // 0x00BBGGRR, or 0x80000000 + system colour 
 inline qint16 Pen_Width[10] = {};  // pixels
 inline qint16 Pen_Style[10] = {};  // 1 solid, 2 dash, 3 dot, 4 dash-dot, 5 dash-dot-dot
 inline qint16 Pen_Toimei[10] = {}; // 1: semi-transparent (mask) pen
+// The global key that toggles drawing, in Qt's portable key-sequence text; empty: none.
+inline QString Hot_Key;
 
 // Derived at load, never stored: the point that stands for the notification area.
 inline float Tray_X = 0;

@@ -141,6 +141,10 @@ void Load_Settings() {
   else if (auto v = roundTo32(t))
     Form_Top = static_cast<float>(*v);
 
+  // Only an absent key gets the default: an empty one means no global key.
+  const QByteArray hotKey = ok ? profile.find(sec.toUtf8(), "Hot_Key") : QByteArray();
+  Hot_Key = hotKey.isNull() ? QString::fromLatin1(defaultHotKey) : ini::valueText(hotKey).trimmed();
+
   Derive_Tray_Point();
 
   for (int n = 1; n <= 9; ++n) {

@@ -5,6 +5,10 @@
 
 #include <optional>
 
+// The global key when Morvane.ini names none: no default binding of the common
+// desktops, window managers or presentation programs uses it.
+constexpr char defaultHotKey[] = "Ctrl+Alt+Shift+D";
+
 // Fills every setting from the file, with defaults for what is missing, and
 // computes Tray_X and Tray_Y. Called once at start-up.
 void Load_Settings();
