@@ -3,6 +3,7 @@
 # primary alone while the other monitor stays live; the floating icon lives on
 # the left monitor, is kept wholly on it, and its double-click draws there; an
 # overlay whose monitor is unplugged closes and the icon comes back onto the primary.
+# The global key draws on the monitor under the pointer.
 source "$(dirname "$0")/lib.sh"
 
 e2e_start_xorg_dummy
@@ -55,6 +56,11 @@ e2e_shot tray_drawn >/dev/null
 xdotool key space
 OX=1280 wait_for 5 e2e_no_overlay || fail "Space left the overlay open"
 e2e_wait_tray_icon || fail "Space did not bring the tray icon back"
+# The global key opens on the monitor under the pointer, not the tray's.
+xdotool mousemove 600 400 key ctrl+alt+shift+d
+OX=0 wait_for 5 e2e_overlay_window || fail "the key opened no overlay over the left monitor"
+xdotool key ctrl+alt+shift+d
+OX=0 wait_for 5 e2e_no_overlay || fail "the key did not end drawing"
 kill -TERM "$MORVANE_PID"
 e2e_wait_exit 10 || fail "the tray program did not end"
 
