@@ -2,7 +2,8 @@
 # A Wayland session (headless sway, XWayland, swaybar's StatusNotifierItem
 # tray, Qt's Wayland plugin installed): the windows go through XWayland, the
 # frozen picture shows a native Wayland window, strokes follow the
-# compositor's pointer, Space and Esc work, the tray item works over D-Bus.
+# compositor's pointer, Space and Esc work, the tray item works over D-Bus, and
+# so do `morvane --toggle` and the program's own Toggle on the bus.
 source "$(dirname "$0")/lib.sh"
 e2e_as_wayland_user "$0" "$@"
 
@@ -29,6 +30,9 @@ wait_for 5 pixel_is 900 500 "$RED" || fail "foot is not red: $(e2e_wl_pixel 900 
 # Headless sway draws the cursor into every capture: keep it away from the checks.
 e2e_pointer move 1000 600
 
+# No global key until the portal is set up below: asking for one would start
+# the portal early, without its environment.
+printf '[Section]\nHot_Key=\n' >"$INI"
 e2e_start_morvane MORVANE_TRACE=1
 wait_for 10 e2e_sni_item || fail "no StatusNotifierItem registered: $(cat "$E2E_ROOT/morvane.log")"
 item=$(e2e_sni_item)
@@ -58,6 +62,15 @@ wait_for 5 no_overlay || fail "Space did not close the overlay"
 wait_for 5 e2e_sni_item || fail "Space did not bring the tray item back"
 [ "$(e2e_wl_pixel 400 300)" = "$RED" ] || fail "the stroke stayed on the live desktop"
 [ "$(e2e_wl_pixel 5 5)" != "$GREEN" ] || fail "the dot stayed on the live desktop"
+
+# From outside: `morvane --toggle` freezes the screen, the bus's Toggle ends drawing.
+(cd "$APPDIR" && timeout 10 ./morvane --toggle) || fail "--toggle ended with status $?"
+wait_for 10 overlay || fail "--toggle opened no overlay"
+[ "$(e2e_wl_pixel 900 500)" = "$RED" ] || fail "--toggle: the frozen picture lacks the native window"
+app=example.c_seed_68ee28e6.Morvane
+busctl --user call "$app" /example/c_seed_68ee28e6/Morvane "$app" Toggle || fail "the bus's Toggle failed"
+wait_for 5 no_overlay || fail "the bus's Toggle did not end drawing"
+wait_for 5 e2e_sni_item || fail "no tray item after the bus's Toggle"
 item=$(e2e_sni_item)
 
 # The host's ContextMenu opens the menu; its first item "Morvane..." draws again.
@@ -110,7 +123,7 @@ grep -q "XWayland" "$E2E_ROOT/nox.log" || fail "stderr does not name XWayland: $
 
 # The floating icon: sway places floating X11 windows itself (in the middle,
 # at least 75 x 50), but a drag moves it and is kept, and a double-click draws.
-printf '[Section]\nTry_Out=True\n' >"$INI"
+printf '[Section]\nTry_Out=True\nHot_Key=\n' >"$INI"
 e2e_start_morvane
 icon_at() { # "X Y" of the program's one visible X window
   local w
@@ -147,6 +160,8 @@ rm -f "$INI"
 e2e_start_morvane MORVANE_TRACE=1 MORVANE_CAPTURE=portal
 wait_for 10 e2e_sni_item || fail "no tray item for the portal run"
 open_from_tray "$(e2e_sni_item)"
+# This portal has no GlobalShortcuts: the default key is given up without a word.
+grep -qi "key" "$E2E_ROOT/morvane.log" && fail "portal without GlobalShortcuts: $(cat "$E2E_ROOT/morvane.log")"
 [ "$(e2e_wl_pixel 900 500)" = "$RED" ] || fail "portal: the frozen picture lacks the native window"
 grep -q "capture.*failed" "$E2E_ROOT/morvane.log" && fail "portal: $(cat "$E2E_ROOT/morvane.log")"
 [ -e /tmp/out.png ] && fail "the portal's file /tmp/out.png was left behind"
