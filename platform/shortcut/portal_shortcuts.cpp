@@ -89,7 +89,11 @@ public:
 
 public Q_SLOTS:
   void onSession(uint response, const QVariantMap &results) {
-    session_ = results.value(QStringLiteral("session_handle")).toString();
+    // A string by the documentation; some portals send an object path.
+    const QVariant handle = results.value(QStringLiteral("session_handle"));
+    session_ = handle.userType() == qMetaTypeId<QDBusObjectPath>()
+                   ? handle.value<QDBusObjectPath>().path()
+                   : handle.toString();
     if (response != 0 || session_.isEmpty())
       return;
     const QList<PortalShortcut> shortcuts{
@@ -117,7 +121,8 @@ private:
   // returns that request's token. The path follows from our bus name and the token.
   QString listenFor(const QString &slot) {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    const QString token = QStringLiteral("morvane_key%1").arg(++serial_);
+    static int serial = 0; // per process: no two requests share a path
+    const QString token = QStringLiteral("morvane_key%1").arg(++serial);
     QString sender = bus.baseService().mid(1);
     sender.replace(QLatin1Char('.'), QLatin1Char('_'));
     const QString path = DesktopPath + QStringLiteral("/request/") + sender + QLatin1Char('/') + token;
@@ -134,7 +139,6 @@ private:
   std::function<void()> pressed_;
   QString trigger_;
   QString session_;
-  int serial_ = 0;
 };
 } // namespace
 

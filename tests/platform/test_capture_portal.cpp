@@ -1,10 +1,15 @@
 // The screenshot portal's client against a stand-in portal on a private
 // session bus that speaks the documented interface: the request object's
 // path, the Response signal with "uri", a refusal, and an answer too late.
+// The same bus serves the global key's GlobalShortcuts client: its session,
+// the binding with the preferred trigger, and Activated.
 
 #include "platform/capture/capture.h"
+#include "platform/shortcut/shortcut.h"
 
+#include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusVirtualObject>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QFile>
@@ -70,6 +75,65 @@ public slots:
 
 private:
   StandInRequest request_{&closed};
+};
+
+// GlobalShortcuts as a portal offers it. Activated is sent during the binding,
+// so a client that subscribes only afterwards misses it.
+class StandInShortcuts : public QDBusVirtualObject {
+public:
+  QVariantMap sessionOptions;
+  QString shortcutId, trigger;
+  QString session;
+
+  QString introspect(const QString &) const override { return {}; }
+  bool handleMessage(const QDBusMessage &msg, const QDBusConnection &bus) override {
+    if (msg.interface() != QLatin1String("org.freedesktop.portal.GlobalShortcuts"))
+      return false;
+    QString sender = msg.service().mid(1);
+    sender.replace(QLatin1Char('.'), QLatin1Char('_'));
+    const QString base = QStringLiteral("/org/freedesktop/portal/desktop/");
+    const QVariantMap options = qdbus_cast<QVariantMap>(msg.arguments().constLast());
+    const QString request =
+        base + QStringLiteral("request/%1/%2")
+                   .arg(sender, options.value(QStringLiteral("handle_token")).toString());
+    QVariantMap results;
+    if (msg.member() == QLatin1String("CreateSession")) {
+      sessionOptions = options;
+      session = base + QStringLiteral("session/%1/%2").arg(sender,
+                options.value(QStringLiteral("session_handle_token")).toString());
+      results[QStringLiteral("session_handle")] = session;
+    } else if (msg.member() == QLatin1String("BindShortcuts")) {
+      if (msg.arguments().value(0).value<QDBusObjectPath>().path() != session)
+        return false;
+      const QDBusArgument list = msg.arguments().value(1).value<QDBusArgument>();
+      list.beginArray();
+      while (!list.atEnd()) {
+        QVariantMap props;
+        list.beginStructure();
+        list >> shortcutId >> props;
+        list.endStructure();
+        trigger = props.value(QStringLiteral("preferred_trigger")).toString();
+      }
+      list.endArray();
+      activated(bus, session);
+    } else {
+      return false;
+    }
+    bus.send(msg.createReply(QVariant::fromValue(QDBusObjectPath(request))));
+    QDBusMessage response = QDBusMessage::createSignal(
+        request, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
+    response << uint(0) << results;
+    bus.send(response);
+    return true;
+  }
+  void activated(const QDBusConnection &bus, const QString &sessionPath) {
+    QDBusMessage a = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/portal/desktop"),
+                                                QStringLiteral("org.freedesktop.portal.GlobalShortcuts"),
+                                                QStringLiteral("Activated"));
+    a << QVariant::fromValue(QDBusObjectPath(sessionPath)) << shortcutId << qulonglong(0)
+      << QVariantMap();
+    QDBusConnection(bus).send(a);
+  }
 };
 
 class CapturePortal : public ::testing::Test {
@@ -164,6 +228,39 @@ TEST_F(CapturePortal, NoAnswerWithinThreeSecondsFailsClosesTheRequestAndLaterRem
   EXPECT_TRUE(QTest::qWaitFor([] { return portal->closed; }, 2000)) << "the request was not closed";
   // The answer still comes, late: its file does not stay behind.
   EXPECT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(portal->file); }, 2000));
+}
+TEST_F(CapturePortal, GlobalShortcutIsBoundWithItsTriggerAndActivatedToggles) {
+  const QKeySequence key(QStringLiteral("Ctrl+Alt+Shift+D"));
+  int toggles = 0;
+  // A portal without GlobalShortcuts: nothing happens, and nothing is said.
+  testing::internal::CaptureStderr();
+  auto without = shortcut::makePortal();
+  without->start(key, [&] { ++toggles; });
+  QTest::qWait(300);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(toggles, 0);
+
+  QDBusConnection bus(Bus);
+  const QString desktop = QStringLiteral("/org/freedesktop/portal/desktop");
+  StandInShortcuts shortcuts;
+  bus.unregisterObject(desktop);
+  ASSERT_TRUE(bus.registerVirtualObject(desktop, &shortcuts));
+  auto way = shortcut::makePortal();
+  way->start(key, [&] { ++toggles; });
+  // The Activated sent while binding arrives: the client listened first.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return toggles == 1; }, 3000)) << toggles;
+  EXPECT_FALSE(shortcuts.sessionOptions.value(QStringLiteral("handle_token")).toString().isEmpty());
+  EXPECT_EQ(shortcuts.shortcutId, QStringLiteral("toggle"));
+  EXPECT_EQ(shortcuts.trigger, QStringLiteral("CTRL+ALT+SHIFT+d"));
+  // Another program's session is not ours.
+  shortcuts.activated(bus, desktop + QStringLiteral("/session/other/x"));
+  shortcuts.activated(bus, shortcuts.session);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return toggles == 2; }, 2000));
+  QTest::qWait(200);
+  EXPECT_EQ(toggles, 2);
+
+  bus.unregisterObject(desktop);
+  ASSERT_TRUE(bus.registerObject(desktop, portal, QDBusConnection::ExportScriptableSlots));
 }
 } // namespace
 
