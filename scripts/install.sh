@@ -35,7 +35,8 @@ chmod 644 "$icon"
 
 write_desktop() { # target [extra line]
   sed -e "s|@BIN@|$prefix/bin/morvane|" -e "s|@ICON@|$icon|" "$repo/packaging/morvane.desktop.in" >"$1"
-  if [ -n "${2:-}" ]; then echo "$2" >>"$1"; fi
+  # Into the main group, ahead of the desktop actions.
+  if [ -n "${2:-}" ]; then sed -i "/^Actions=/i $2" "$1"; fi
   chmod 644 "$1"
 }
 write_desktop "$desktop"

@@ -32,7 +32,11 @@ for d in "$prefix/share/applications/morvane.desktop" "$XDG_CONFIG_HOME/autostar
   grep -qx 'Type=Application' "$d" || fail "$d is no application entry"
   grep -qxF "Exec=\"$prefix/bin/morvane\"" "$d" || fail "$d starts '$(grep ^Exec "$d")'"
   grep -qxF "Icon=$icon" "$d" || fail "$d has icon '$(grep ^Icon "$d")'"
+  grep -qxF "Exec=\"$prefix/bin/morvane\" --draw" "$d" || fail "$d has no Draw action"
 done
+# The autostart line belongs to the entry itself, not to its last action.
+awk '/^\[Desktop Action/ {exit} /^X-GNOME-Autostart-enabled=true$/ {found = 1} END {exit !found}' \
+  "$XDG_CONFIG_HOME/autostart/morvane.desktop" || fail "autostart: $(cat "$XDG_CONFIG_HOME/autostart/morvane.desktop")"
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$prefix/share/applications/morvane.desktop" || fail "invalid desktop entry"
 fi
@@ -115,15 +119,23 @@ before=$(find /usr/lib/morvane | sort)
 useradd -m -c "$marker" -s /bin/sh "$user" || fail "useradd failed"
 uhome=$(getent passwd "$user" | cut -d: -f6)
 install -d -m 700 -o "$user" -g "$user" "$uhome/runtime"
-command=$(sed -n 's/^Exec=//p' /usr/share/applications/morvane.desktop)
-(cd / && exec setpriv --reuid="$user" --regid="$user" --init-groups env -i HOME="$uhome" \
-  USER="$user" LOGNAME="$user" PATH=/usr/local/bin:/usr/bin:/bin DISPLAY="$DISPLAY" \
-  XDG_RUNTIME_DIR="$uhome/runtime" DBUS_SESSION_BUS_ADDRESS=disabled: \
-  ${ASAN_OPTIONS:+ASAN_OPTIONS=$ASAN_OPTIONS} ${UBSAN_OPTIONS:+UBSAN_OPTIONS=$UBSAN_OPTIONS} \
-  sh -c "cd && exec $command" >"$E2E_ROOT/package-morvane.log" 2>&1 9>&-) &
+entry_exec() { # the Exec line of a group of the menu entry
+  sed -n "/^\[$1\]/,/^\[/ s/^Exec=//p" /usr/share/applications/morvane.desktop
+}
+as_user() { # a command line, run as the user of a desktop session, in place of this shell
+  cd / && exec setpriv --reuid="$user" --regid="$user" --init-groups env -i HOME="$uhome" \
+    USER="$user" LOGNAME="$user" PATH=/usr/local/bin:/usr/bin:/bin DISPLAY="$DISPLAY" \
+    XDG_RUNTIME_DIR="$uhome/runtime" DBUS_SESSION_BUS_ADDRESS=disabled: \
+    ${ASAN_OPTIONS:+ASAN_OPTIONS=$ASAN_OPTIONS} ${UBSAN_OPTIONS:+UBSAN_OPTIONS=$UBSAN_OPTIONS} \
+    sh -c "cd && exec $1" 9>&-
+}
+as_user "$(entry_exec 'Desktop Entry')" >"$E2E_ROOT/package-morvane.log" 2>&1 &
 MORVANE_PID=$!
 E2E_PIDS+=($MORVANE_PID)
 e2e_wait_tray_icon 20 || fail "the packaged program shows no tray icon: $(head -c 500 "$E2E_ROOT/package-morvane.log")"
+# The entry's Draw action, as the launcher offers it, draws in the running program.
+(as_user "$(entry_exec 'Desktop Action Draw')") || fail "the Draw action ended with status $?"
+W=1024 H=768 wait_for 10 e2e_overlay_window || fail "the Draw action opened no overlay"
 kill -TERM "$MORVANE_PID"
 e2e_wait_exit 10 || fail "SIGTERM did not end the packaged program"
 INI=$uhome/.config/morvane/Morvane.ini
