@@ -1,8 +1,8 @@
 #include "core/app.h"
 
 #include "core/forms.h"
-#include "core/settings.h"
 #include "core/kavrel_b.h"
+#include "core/settings.h"
 #include "platform/command_channel.h"
 #include "platform/dbus_service.h"
 #include "platform/platform.h"

@@ -80,8 +80,8 @@ public:
     // Listening first: an Activated right after the binding must not be lost.
     bus.connect(Service, DesktopPath, Interface, QStringLiteral("Activated"), this,
                 SLOT(onActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(Service, DesktopPath, Interface, QStringLiteral("CreateSession"));
+    QDBusMessage call = QDBusMessage::createMethodCall(Service, DesktopPath, Interface,
+                                                       QStringLiteral("CreateSession"));
     call << QVariantMap{{QStringLiteral("handle_token"), listenFor(QStringLiteral("onSession"))},
                         {QStringLiteral("session_handle_token"), QStringLiteral("morvane")}};
     send(call);
@@ -100,8 +100,8 @@ public Q_SLOTS:
         {ShortcutId,
          {{QStringLiteral("description"), QStringLiteral("Start or end drawing (Morvane)")},
           {QStringLiteral("preferred_trigger"), trigger_}}}};
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(Service, DesktopPath, Interface, QStringLiteral("BindShortcuts"));
+    QDBusMessage call = QDBusMessage::createMethodCall(Service, DesktopPath, Interface,
+                                                       QStringLiteral("BindShortcuts"));
     call << QVariant::fromValue(QDBusObjectPath(session_)) << QVariant::fromValue(shortcuts)
          << QString()
          << QVariantMap{{QStringLiteral("handle_token"), listenFor(QStringLiteral("onBound"))}};
@@ -125,9 +125,11 @@ private:
     const QString token = QStringLiteral("morvane_key%1").arg(++serial);
     QString sender = bus.baseService().mid(1);
     sender.replace(QLatin1Char('.'), QLatin1Char('_'));
-    const QString path = DesktopPath + QStringLiteral("/request/") + sender + QLatin1Char('/') + token;
+    const QString path =
+        DesktopPath + QStringLiteral("/request/") + sender + QLatin1Char('/') + token;
     const QByteArray member = "1" + slot.toLatin1() + "(uint,QVariantMap)";
-    bus.connect(Service, path, RequestInterface, QStringLiteral("Response"), this, member.constData());
+    bus.connect(Service, path, RequestInterface, QStringLiteral("Response"), this,
+                member.constData());
     return token;
   }
   // A portal without GlobalShortcuts answers with an error: no key, no message.
@@ -142,6 +144,8 @@ private:
 };
 } // namespace
 
-std::unique_ptr<GlobalShortcut> shortcut::makePortal() { return std::make_unique<PortalShortcutWay>(); }
+std::unique_ptr<GlobalShortcut> shortcut::makePortal() {
+  return std::make_unique<PortalShortcutWay>();
+}
 
 #include "portal_shortcuts.moc"

@@ -39,24 +39,42 @@ uint32_t keysymOf(int key) {
   if (key >= Qt::Key_F1 && key <= Qt::Key_F35)
     return 0xffbe + uint32_t(key - Qt::Key_F1);
   switch (key) {
-  case Qt::Key_Escape: return 0xff1b;
-  case Qt::Key_Tab: return 0xff09;
-  case Qt::Key_Backspace: return 0xff08;
-  case Qt::Key_Return: return 0xff0d;
-  case Qt::Key_Insert: return 0xff63;
-  case Qt::Key_Delete: return 0xffff;
-  case Qt::Key_Pause: return 0xff13;
-  case Qt::Key_Print: return 0xff61;
-  case Qt::Key_ScrollLock: return 0xff14;
-  case Qt::Key_Home: return 0xff50;
-  case Qt::Key_Left: return 0xff51;
-  case Qt::Key_Up: return 0xff52;
-  case Qt::Key_Right: return 0xff53;
-  case Qt::Key_Down: return 0xff54;
-  case Qt::Key_PageUp: return 0xff55;
-  case Qt::Key_PageDown: return 0xff56;
-  case Qt::Key_End: return 0xff57;
-  default: return 0;
+  case Qt::Key_Escape:
+    return 0xff1b;
+  case Qt::Key_Tab:
+    return 0xff09;
+  case Qt::Key_Backspace:
+    return 0xff08;
+  case Qt::Key_Return:
+    return 0xff0d;
+  case Qt::Key_Insert:
+    return 0xff63;
+  case Qt::Key_Delete:
+    return 0xffff;
+  case Qt::Key_Pause:
+    return 0xff13;
+  case Qt::Key_Print:
+    return 0xff61;
+  case Qt::Key_ScrollLock:
+    return 0xff14;
+  case Qt::Key_Home:
+    return 0xff50;
+  case Qt::Key_Left:
+    return 0xff51;
+  case Qt::Key_Up:
+    return 0xff52;
+  case Qt::Key_Right:
+    return 0xff53;
+  case Qt::Key_Down:
+    return 0xff54;
+  case Qt::Key_PageUp:
+    return 0xff55;
+  case Qt::Key_PageDown:
+    return 0xff56;
+  case Qt::Key_End:
+    return 0xff57;
+  default:
+    return 0;
   }
 }
 

@@ -9,9 +9,9 @@
 
 #include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusVirtualObject>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusVirtualObject>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
@@ -99,8 +99,9 @@ public:
     QVariantMap results;
     if (msg.member() == QLatin1String("CreateSession")) {
       sessionOptions = options;
-      session = base + QStringLiteral("session/%1/%2").arg(sender,
-                options.value(QStringLiteral("session_handle_token")).toString());
+      session =
+          base + QStringLiteral("session/%1/%2")
+                     .arg(sender, options.value(QStringLiteral("session_handle_token")).toString());
       results[QStringLiteral("session_handle")] = session;
     } else if (msg.member() == QLatin1String("BindShortcuts")) {
       if (msg.arguments().value(0).value<QDBusObjectPath>().path() != session)
@@ -127,9 +128,9 @@ public:
     return true;
   }
   void activated(const QDBusConnection &bus, const QString &sessionPath) {
-    QDBusMessage a = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/portal/desktop"),
-                                                QStringLiteral("org.freedesktop.portal.GlobalShortcuts"),
-                                                QStringLiteral("Activated"));
+    QDBusMessage a = QDBusMessage::createSignal(
+        QStringLiteral("/org/freedesktop/portal/desktop"),
+        QStringLiteral("org.freedesktop.portal.GlobalShortcuts"), QStringLiteral("Activated"));
     a << QVariant::fromValue(QDBusObjectPath(sessionPath)) << shortcutId << qulonglong(0)
       << QVariantMap();
     QDBusConnection(bus).send(a);
