@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The real program on a real X display (Xvfb + icewm): the idle tray process,
-# opening the overlay from a tray press, and the latency of a fast drag.
+# opening the overlay from a tray press, from the global key and from
+# `morvane --draw`, and the latency of a fast drag.
 #
 #   MORVANE_BIN=build/morvane bash bench/probe_display.sh [WIDTHxHEIGHT]
 #   IDLE_SECONDS (30), REPS (5 opens), DRAGS (3 per open) may be set.
@@ -75,6 +76,31 @@ for rep in $(seq "$REPS"); do
   sleep 0.5
 done
 
+# The ways in besides the tray: the global key, and `morvane --draw` as a new
+# process, each to the first frame with the dot; Space closes again.
+keys=()
+commands=()
+for rep in $(seq "$REPS"); do
+  xdotool mousemove $((W / 3)) $((H / 3))
+  sleep 0.3
+  out=$($PROBE open 6 6 "$GREEN" Control_L+Alt_L+Shift_L+d) || fail "key $rep: the dot never appeared ($out)"
+  echo "key $rep: $out"
+  keys+=("$(awk '{print $4}' <<<"$out")")
+  wait_for 5 overlay_up || fail "no full-screen overlay from the key"
+  sleep 0.3
+  xdotool key space
+  e2e_wait_tray_icon 10 || fail "Space did not bring the tray icon back"
+  sleep 0.5
+  out=$($PROBE launch 6 6 "$APPDIR/morvane" --draw) || fail "--draw $rep: no frame appeared ($out)"
+  echo "--draw $rep: $out"
+  commands+=("$(awk '{print $4}' <<<"$out")")
+  wait_for 5 overlay_up || fail "no full-screen overlay from --draw"
+  sleep 0.3
+  xdotool key space
+  e2e_wait_tray_icon 10 || fail "Space did not bring the tray icon back"
+  sleep 0.5
+done
+
 # Flameshot's capture window on the same display, from `flameshot gui` to the
 # first frame that changes the screen's centre (its dimmed frozen desktop).
 flameshots=()
@@ -116,6 +142,8 @@ median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[
 echo "-- summary $SIZE (load average $(cut -d' ' -f1-3 /proc/loadavg))"
 open_median=$(median "${opens[@]}")
 echo "open (tray press to first frame on screen), median of $REPS: $open_median ms, all: ${opens[*]}"
+echo "key (Ctrl+Alt+Shift+D to first frame on screen), median of $REPS: $(median "${keys[@]}") ms, all: ${keys[*]}"
+echo "morvane --draw (new process to first frame on screen), median of $REPS: $(median "${commands[@]}") ms, all: ${commands[*]}"
 if [ ${#flameshots[@]} -gt 0 ]; then
   fs_median=$(median "${flameshots[@]}")
   echo "flameshot gui (command to first frame), median of $REPS: $fs_median ms, all: ${flameshots[*]}"

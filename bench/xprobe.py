@@ -96,11 +96,30 @@ def wait_for(disp, x0, y, w, colour, t0):
             return None, polls
 
 
-def cmd_open(x, y, colour):
+def cmd_open(x, y, colour, keys=None):
+    """From a press of the button (or of the key chord `keys`, X keysym names
+    joined by "+") to the first frame whose pixel has the colour."""
     disp = Display()
     disp.row(x, y, 1)  # the first request sets the image up
+    codes = []
+    if keys:
+        disp.x.XStringToKeysym.argtypes = [ctypes.c_char_p]
+        disp.x.XStringToKeysym.restype = ctypes.c_ulong
+        disp.x.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+        disp.x.XKeysymToKeycode.restype = ctypes.c_ubyte
+        disp.xtst.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int,
+                                                ctypes.c_ulong]
+        codes = [disp.x.XKeysymToKeycode(disp.d, disp.x.XStringToKeysym(k.encode()))
+                 for k in keys.split("+")]
     t0 = time.monotonic()
-    disp.button(True)
+    if codes:
+        for c in codes:
+            disp.xtst.XTestFakeKeyEvent(disp.d, c, 1, 0)
+        for c in reversed(codes):
+            disp.xtst.XTestFakeKeyEvent(disp.d, c, 0, 0)
+        disp.x.XFlush(disp.d)
+    else:
+        disp.button(True)
     dt, polls = wait_for(disp, x, y, 1, colour, t0)
     # What the rest of the screen shows in the first frame: the capture, not the window's colour.
     mid = disp.row(0, 100, 8)
@@ -228,7 +247,7 @@ def main(argv):
         sys.exit(__doc__)
     c = argv[1]
     if c == "open":
-        return cmd_open(int(argv[2]), int(argv[3]), rgb(argv[4]))
+        return cmd_open(int(argv[2]), int(argv[3]), rgb(argv[4]), argv[5] if len(argv) > 5 else None)
     if c == "drag":
         return cmd_drag(int(argv[2]), int(argv[3]), int(argv[4]), int(argv[5]), rgb(argv[6]))
     if c == "launch":
