@@ -10,10 +10,13 @@
 #include <QImage>
 #include <QList>
 #include <QPointF>
+#include <QPolygonF>
 #include <QRect>
 #include <QSize>
+#include <QRegion>
 #include <QtGlobal>
 
+#include <functional>
 #include <memory>
 
 class QPainter;
@@ -80,6 +83,18 @@ public:
   // there. Returns the rectangle of pixels that may have changed.
   QRect lineTo(QPointF p);
 
+  // Draws with `draw` on a painter prepared with the pen (surface coordinates),
+  // where only pixels within the pen's reach of the polylines `paths` change.
+  // Returns the tiles whose pixels changed.
+  QRegion drawAlong(const QList<QPolygonF> &paths, const std::function<void(QPainter &)> &draw);
+  // The same for a drawing that may fill any pixel of `area` (text).
+  QRegion drawIn(const QRect &area, const std::function<void(QPainter &)> &draw);
+  // While held, the scratch of a large drawing stays for the next one (a shape
+  // redrawn at every mouse move); releasing lets its megabytes go.
+  void holdScratch(bool hold);
+  // Puts back the tiles of `p` (same size) under `region`: references, not copies.
+  void restoreFrom(const Picture &p, const QRegion &region);
+
   // Puts this surface's pen, raster operation and rendering hints on a painter.
   void preparePainter(QPainter &painter) const;
 
@@ -90,6 +105,11 @@ public:
   QImage toImage() const { return image().toImage(); }
 
 private:
+  // Draws into a scratch copy of `box` gathered from the tiles `reached`
+  // accepts; changed rows go back into their tiles, which are returned.
+  QRegion drawBox(const QRect &box, const std::function<bool(const QRect &)> &reached,
+                  const std::function<void(QPainter &)> &draw);
+
   QSize size_;
   qint32 backColor_;
   qint32 foreColor_ = 0;
@@ -100,4 +120,5 @@ private:
   QList<QImage> tiles_;              // row by row; see Picture
   std::shared_ptr<uchar[]> scratch_; // pixels under the segment being drawn
   size_t scratchSize_ = 0;
+  size_t keepScratch_ = size_t(1) << 20;
 };
