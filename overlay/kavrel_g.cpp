@@ -669,7 +669,12 @@ void Kavrel_G::Form_MouseDown(int button, double x, double y) {
     if (!beginShape(x, y))
       form_.setCurrentPoint(QPointF(x, y)); // nothing drawn: a click leaves no mark
   } else {
-    endShapeOrText();
+    // A right press wipes a shape being dragged as it wipes a stroke; the
+    // releases then record as they do for strokes.
+    if (shape_.active())
+      form_.setCurrentPoint(QPointF(x, y));
+    repaintPixels(this, shape_.finish());
+    endText();
     clearStrokes(); // Undo_Pos and Pen_Down stay as they are
   }
 }
@@ -706,7 +711,10 @@ void Kavrel_G::Pic_Muji_MouseDown(int button, double x, double y) {
     if (!beginShape(x, y))
       muji_->surface.setCurrentPoint(QPointF(x, y));
   } else {
-    endShapeOrText();
+    if (shape_.active())
+      muji_->surface.setCurrentPoint(QPointF(x, y));
+    repaintPixels(muji_, shape_.finish());
+    endText();
     clearBoard();
   }
 }
