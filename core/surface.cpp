@@ -274,7 +274,8 @@ QRect Surface::lineTo(QPointF to) {
   drawBox(
       box,
       [&](const QRect &tr) {
-        return segmentMeets(from, to, QRectF(tr).adjusted(-pad, -pad, pad, pad));
+        return segmentMeets(from, to, QRectF(tr).adjusted(-pad, -pad, pad, pad)) ? tr & box
+                                                                                 : QRect();
       },
       [&](QPainter &p) { p.drawLine(from, to); });
   return box;
@@ -292,18 +293,24 @@ QRegion Surface::drawAlong(const QList<QPolygonF> &paths,
       bounds.toAlignedRect().adjusted(-pad, -pad, pad, pad) & QRect(QPoint(0, 0), size_);
   if (box.isEmpty())
     return {};
+  // Only the strip of a tile that a segment's padded box covers is gathered:
+  // a rectangle's edge crosses a tile in a band a pen wide, not its 128 rows.
   return drawBox(
       box,
       [&](const QRect &tr) {
         const QRectF near = QRectF(tr).adjusted(-pad, -pad, pad, pad);
+        QRect part;
+        const auto add = [&](QPointF a, QPointF b) {
+          if (segmentMeets(a, b, near))
+            part |= QRectF(a, b).normalized().toAlignedRect().adjusted(-pad, -pad, pad, pad) & tr;
+        };
         for (const QPolygonF &poly : paths) {
-          if (poly.size() == 1 && near.contains(poly.first()))
-            return true;
+          if (poly.size() == 1)
+            add(poly.first(), poly.first());
           for (qsizetype i = 1; i < poly.size(); ++i)
-            if (segmentMeets(poly.at(i - 1), poly.at(i), near))
-              return true;
+            add(poly.at(i - 1), poly.at(i));
         }
-        return false;
+        return part & box;
       },
       draw);
 }
@@ -312,7 +319,7 @@ QRegion Surface::drawIn(const QRect &area, const std::function<void(QPainter &)>
   const QRect box = area & QRect(QPoint(0, 0), size_);
   if (box.isEmpty() || tiles_.isEmpty())
     return {};
-  return drawBox(box, [](const QRect &) { return true; }, draw);
+  return drawBox(box, [&](const QRect &tr) { return tr & box; }, draw);
 }
 
 void Surface::holdScratch(bool hold) {
@@ -330,7 +337,7 @@ void Surface::restoreFrom(const Picture &p, const QRegion &region) {
     forEachTile(size_, r, [&](int i, const QRect &) { tiles_[i] = p.tiles_.at(i); });
 }
 
-QRegion Surface::drawBox(const QRect &box, const std::function<bool(const QRect &)> &reached,
+QRegion Surface::drawBox(const QRect &box, const std::function<QRect(const QRect &)> &reach,
                          const std::function<void(QPainter &)> &draw) {
   // Drawn into a scratch copy of the pixels around it; the changed rows go
   // back into their tiles.
@@ -341,11 +348,16 @@ QRegion Surface::drawBox(const QRect &box, const std::function<bool(const QRect 
     scratchSize_ = bytes;
   }
   uchar *buf = scratch_.get();
+  // The parts, tile by tile, as the same walk meets them again below.
+  std::vector<QRect> &parts = parts_;
+  parts.clear();
   forEachTile(size_, box, [&](int i, const QRect &tr) {
-    if (!reached(tr))
+    const QRect part = reach(tr);
+    parts.push_back(part);
+    if (part.isEmpty())
       return;
     const QImage &t = std::as_const(tiles_).at(i);
-    copyRows(t.constBits(), t.bytesPerLine(), tr.topLeft(), buf, bpl, box.topLeft(), tr & box);
+    copyRows(t.constBits(), t.bytesPerLine(), tr.topLeft(), buf, bpl, box.topLeft(), part);
   });
   {
     QImage scratch(buf, box.width(), box.height(), bpl, QImage::Format_RGB32);
@@ -356,10 +368,11 @@ QRegion Surface::drawBox(const QRect &box, const std::function<bool(const QRect 
   }
   // Only tiles whose pixels really changed are detached.
   QRegion changed;
+  size_t k = 0;
   forEachTile(size_, box, [&](int i, const QRect &tr) {
-    if (!reached(tr))
+    const QRect part = parts[k++];
+    if (part.isEmpty())
       return;
-    const QRect part = tr & box;
     const QImage &t = std::as_const(tiles_).at(i);
     const qsizetype n = qsizetype(part.width()) * Bpp;
     const uchar *s = buf + (part.top() - box.top()) * bpl + (part.left() - box.left()) * Bpp;
@@ -370,7 +383,7 @@ QRegion Surface::drawBox(const QRect &box, const std::function<bool(const QRect 
         break;
     if (y == part.height())
       return;
-    changed += tr;
+    changed += part;
     QImage &w = tiles_[i];
     for (; y < part.height(); ++y, s += bpl)
       std::memcpy(w.scanLine(part.top() - tr.top() + y) + (part.left() - tr.left()) * Bpp, s,
