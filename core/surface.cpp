@@ -319,7 +319,8 @@ QRegion Surface::drawIn(const QRect &area, const std::function<void(QPainter &)>
   const QRect box = area & QRect(QPoint(0, 0), size_);
   if (box.isEmpty() || tiles_.isEmpty())
     return {};
-  return drawBox(box, [&](const QRect &tr) { return tr & box; }, draw);
+  return drawBox(
+      box, [&](const QRect &tr) { return tr & box; }, draw);
 }
 
 void Surface::holdScratch(bool hold) {

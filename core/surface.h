@@ -12,8 +12,8 @@
 #include <QPointF>
 #include <QPolygonF>
 #include <QRect>
-#include <QSize>
 #include <QRegion>
+#include <QSize>
 #include <QtGlobal>
 
 #include <functional>

@@ -50,8 +50,9 @@ Result savePng(const QImage &picture, const QString &path) {
   }
   if (!img.save(&file, "PNG")) {
     file.cancelWriting();
-    r.message = QStringLiteral("保存できませんでした: %1").arg(
-        file.error() != QFileDevice::NoError ? file.errorString() : QStringLiteral("PNG"));
+    r.message =
+        QStringLiteral("保存できませんでした: %1")
+            .arg(file.error() != QFileDevice::NoError ? file.errorString() : QStringLiteral("PNG"));
     return r;
   }
   // A full disk shows at the commit: the temporary file goes and no half PNG stays.
@@ -75,8 +76,8 @@ Result saveToPictures(const QImage &picture, const QDateTime &when) {
   // Two saves in one second keep both pictures.
   QString path = QDir(folder).filePath(defaultName(when));
   for (int i = 2; QFileInfo::exists(path) && i < 1000; ++i)
-    path = QDir(folder).filePath(defaultName(when).replace(
-        QStringLiteral(".png"), QStringLiteral("_%1.png").arg(i)));
+    path = QDir(folder).filePath(
+        defaultName(when).replace(QStringLiteral(".png"), QStringLiteral("_%1.png").arg(i)));
   return savePng(picture, path);
 }
 

@@ -14,10 +14,10 @@
 #include <QBackingStore>
 #include <QFileDialog>
 #include <QInputMethodEvent>
-#include <QPointer>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QRegion>
 #include <QTimer>
 
@@ -598,8 +598,7 @@ QVariant Kavrel_G::inputMethodAnswer(Qt::InputMethodQuery query) const {
   case Qt::ImEnabled:
     return text_.active();
   case Qt::ImCursorRectangle:
-    return text_.active() && editHost_ ? QRectF(toLogical(editHost_, text_.caretRect()))
-                                       : QRectF();
+    return text_.active() && editHost_ ? QRectF(toLogical(editHost_, text_.caretRect())) : QRectF();
   case Qt::ImCursorPosition:
   case Qt::ImAnchorPosition:
     return int(text_.text().size());

@@ -162,6 +162,6 @@ private:
   Qt::KeyboardModifiers pressModifiers_;
   bool tabHeld_ = false;
   bool swallowRelease_ = false; // the press ended text, or a key ended the shape
-  bool framed_ = false;  // the first frame has been painted (for the open trace)
-  bool painted_ = false; // the window has been painted once since it was created
+  bool framed_ = false;         // the first frame has been painted (for the open trace)
+  bool painted_ = false;        // the window has been painted once since it was created
 };

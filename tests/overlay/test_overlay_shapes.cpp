@@ -19,13 +19,34 @@ struct ShapeCase {
 };
 
 const ShapeCase shapeCases[] = {
-    {"line", Qt::ShiftModifier, false, {100, 150}, {300, 260}, {{200, 205}, {150, 177}}, {{200, 170}}},
-    {"rectangle", Qt::ControlModifier, false, {100, 150}, {300, 260},
-     {{200, 150}, {300, 205}, {200, 260}, {100, 205}}, {{200, 205}}},
-    {"ellipse", {}, true, {100, 150}, {300, 260},
-     {{100, 205}, {300, 205}, {200, 150}, {200, 260}}, {{200, 205}, {110, 155}}},
-    {"arrow", Qt::ControlModifier | Qt::ShiftModifier, false, {100, 170}, {300, 170},
-     {{200, 170}, {292, 165}, {292, 175}}, {{108, 165}, {108, 175}}},
+    {"line",
+     Qt::ShiftModifier,
+     false,
+     {100, 150},
+     {300, 260},
+     {{200, 205}, {150, 177}},
+     {{200, 170}}},
+    {"rectangle",
+     Qt::ControlModifier,
+     false,
+     {100, 150},
+     {300, 260},
+     {{200, 150}, {300, 205}, {200, 260}, {100, 205}},
+     {{200, 205}}},
+    {"ellipse",
+     {},
+     true,
+     {100, 150},
+     {300, 260},
+     {{100, 205}, {300, 205}, {200, 150}, {200, 260}},
+     {{200, 205}, {110, 155}}},
+    {"arrow",
+     Qt::ControlModifier | Qt::ShiftModifier,
+     false,
+     {100, 170},
+     {300, 170},
+     {{200, 170}, {292, 165}, {292, 175}},
+     {{108, 165}, {108, 175}}},
 };
 } // namespace
 
@@ -49,8 +70,9 @@ TEST_F(OverlayTest, EachShapeFollowsThePointerWithBothPenKinds) {
       }
       for (const QPoint &p : c.off)
         EXPECT_EQ(shot.pixel(p), clean.pixel(p)) << p.x() << "," << p.y();
-      EXPECT_EQ(differOutside(shot, clean, QRect(c.from, c.to).normalized().adjusted(-16, -16, 16, 16)),
-                0);
+      EXPECT_EQ(
+          differOutside(shot, clean, QRect(c.from, c.to).normalized().adjusted(-16, -16, 16, 16)),
+          0);
       EXPECT_EQ(shown(g, c.on[0].x(), c.on[0].y()), shot.pixel(c.on[0]));
       EXPECT_EQ(Undo_Pos, 2); // one drag, one snapshot
       if (pen == Qt::Key_F2) {
@@ -133,7 +155,7 @@ TEST_F(OverlayTest, TextIsTypedAtThePointerAndEscEndsOnlyTheText) {
   key(g, Qt::Key_T);
   ASSERT_TRUE(g->Typing());
   EXPECT_GT(count(g->form(), box, red), 0); // the caret
-  QTest::keyClicks(g->Pic_Color(), "Hi T");   // Space and T type
+  QTest::keyClicks(g->Pic_Color(), "Hi T"); // Space and T type
   key(g, Qt::Key_Return);
   QTest::keyClicks(g->Pic_Color(), "xy");
   key(g, Qt::Key_Backspace);
@@ -214,7 +236,7 @@ TEST_F(ExportTest, CopyAndSaveGiveThePictureAndSayWhatHappened) {
   EXPECT_EQ(QImage(folder.filePath(files[0])).convertToFormat(QImage::Format_RGB32), picture);
   EXPECT_TRUE(g->notice().text().contains(files[0]));
   EXPECT_EQ(g->form().toImage(), picture); // the notice is not in the picture
-  key(g, Qt::Key_S, Qt::ControlModifier); // a second save in the same second keeps both
+  key(g, Qt::Key_S, Qt::ControlModifier);  // a second save in the same second keeps both
   EXPECT_EQ(folder.entryList({"*.png"}, QDir::Files).size(), 2);
 
   // On the board, the board is the picture.
