@@ -3,9 +3,12 @@
 // the rare tile or image copies show in p99 and do not hide in a mean.
 
 #include "core/surface.h"
+#include "overlay/export.h"
+#include "overlay/shapes.h"
 
 #include <QGuiApplication>
 #include <QPainter>
+#include <QTemporaryDir>
 
 #include <sys/resource.h>
 
@@ -446,6 +449,91 @@ void BM_Memory_Plain(benchmark::State &state) {
   }
 }
 
+// One mouse move while dragging a rectangle of half the screen (a quarter of
+// its area) at width 10: the preview restores the tiles the last position
+// changed, draws the new one, and the changed tiles are repainted.
+void BM_ShapeMove_Tiled(benchmark::State &state) {
+  const QSize size = screenFor(state);
+  QImage backing(size, QImage::Format_RGB32);
+  Surface s(size);
+  s.setPicture(Picture(captureOf(size)));
+  setPen(s);
+  const QPointF from(size.width() / 4.0, size.height() / 4.0);
+  shapes::Preview preview;
+  preview.begin(s, shapes::Kind::Rectangle, from);
+  int n = 0;
+  Timings t;
+  for (auto _ : state) {
+    // The far corner wanders a few pixels around three quarters of the screen.
+    const QPointF to(size.width() * 0.75 + 8 * std::cos(n * 0.3),
+                     size.height() * 0.75 + 8 * std::sin(n * 0.2));
+    ++n;
+    t.time([&] {
+      const QRegion dirty = preview.moveTo(to);
+      QPainter p(&backing);
+      for (const QRect &r : dirty)
+        s.paint(p, r);
+    });
+  }
+  preview.finish();
+  t.report(state);
+}
+
+// The same the plain way: the saved picture back into the window's image
+// (a whole-screen copy), the rectangle on it, the union of both bounding
+// rectangles repainted.
+void BM_ShapeMove_Plain(benchmark::State &state) {
+  const QSize size = screenFor(state);
+  QImage backing(size, QImage::Format_RGB32);
+  Surface pen(QSize(1, 1));
+  setPen(pen);
+  const QImage saved = captureOf(size);
+  QImage work = saved;
+  const QPointF from(size.width() / 4.0, size.height() / 4.0);
+  QRect last;
+  int n = 0;
+  Timings t;
+  for (auto _ : state) {
+    const QPointF to(size.width() * 0.75 + 8 * std::cos(n * 0.3),
+                     size.height() * 0.75 + 8 * std::sin(n * 0.2));
+    ++n;
+    t.time([&] {
+      work = saved;
+      QPainter p(&work);
+      pen.preparePainter(p);
+      p.drawRect(QRectF(from, to));
+      p.end();
+      const QRect now = QRectF(from, to).toAlignedRect().adjusted(-7, -7, 7, 7);
+      const QRect dirty = now | last;
+      last = now;
+      QPainter b(&backing);
+      b.drawImage(dirty.topLeft(), work, dirty);
+    });
+  }
+  t.report(state);
+}
+
+// Ctrl+S: the picture to a PNG through a temporary file, until the file is in place.
+void BM_SavePng(benchmark::State &state) {
+  const QSize size = screenFor(state);
+  Surface s(size);
+  s.setPicture(Picture(captureOf(size)));
+  setPen(s);
+  s.setCurrentPoint(QPointF(10, 10));
+  s.lineTo(QPointF(size.width() - 10, size.height() - 10));
+  QTemporaryDir dir;
+  Timings t;
+  int n = 0;
+  for (auto _ : state) {
+    const QString path = dir.filePath(QStringLiteral("save_%1.png").arg(n++));
+    t.time([&] {
+      if (!exporting::savePng(s.toImage(), path).ok)
+        state.SkipWithError("the PNG was not written");
+    });
+  }
+  t.report(state);
+}
+
 void screens(benchmark::internal::Benchmark *b) {
   b->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond);
 }
@@ -462,6 +550,9 @@ BENCHMARK(BM_Open_Tiled)->Apply(screens)->Iterations(30);
 BENCHMARK(BM_Open_Plain)->Apply(screens)->Iterations(30);
 BENCHMARK(BM_Memory_Tiled)->Apply(screens)->Iterations(1);
 BENCHMARK(BM_Memory_Plain)->Apply(screens)->Iterations(1);
+BENCHMARK(BM_ShapeMove_Tiled)->Apply(screens)->Iterations(1000);
+BENCHMARK(BM_ShapeMove_Plain)->Apply(screens)->Iterations(200);
+BENCHMARK(BM_SavePng)->Apply(screens)->Iterations(5);
 
 } // namespace
 

@@ -261,15 +261,87 @@ QRect Surface::lineTo(QPointF to) {
   current_ = to;
   if (drawStyle_ == 5 || tiles_.isEmpty())
     return {};
-  // The segment is drawn into a scratch copy of the pixels around it and the
-  // changed rows go back into their tiles. The scratch edges lie at least two
-  // pixels away from the line except where they are the screen's own edges,
-  // so the rasteriser clips exactly as it would on one whole-screen image.
+  // The scratch edges lie at least two pixels away from the line except where
+  // they are the screen's own edges, so the rasteriser clips exactly as it
+  // would on one whole-screen image.
   const int pad = drawWidth_ / 2 + 2;
   const QRect box = QRectF(from, to).normalized().toAlignedRect().adjusted(-pad, -pad, pad, pad) &
                     QRect(QPoint(0, 0), size_);
   if (box.isEmpty())
     return {};
+  // A long diagonal's box holds many tiles the pen cannot reach; they are
+  // neither gathered nor compared.
+  drawBox(
+      box,
+      [&](const QRect &tr) {
+        return segmentMeets(from, to, QRectF(tr).adjusted(-pad, -pad, pad, pad)) ? tr & box
+                                                                                 : QRect();
+      },
+      [&](QPainter &p) { p.drawLine(from, to); });
+  return box;
+}
+
+QRegion Surface::drawAlong(const QList<QPolygonF> &paths,
+                           const std::function<void(QPainter &)> &draw) {
+  if (drawStyle_ == 5 || tiles_.isEmpty())
+    return {};
+  const int pad = drawWidth_ / 2 + 2;
+  QRectF bounds;
+  for (const QPolygonF &poly : paths)
+    bounds |= poly.boundingRect().adjusted(0, 0, 1e-9, 1e-9);
+  const QRect box =
+      bounds.toAlignedRect().adjusted(-pad, -pad, pad, pad) & QRect(QPoint(0, 0), size_);
+  if (box.isEmpty())
+    return {};
+  // Only the strip of a tile that a segment's padded box covers is gathered:
+  // a rectangle's edge crosses a tile in a band a pen wide, not its 128 rows.
+  return drawBox(
+      box,
+      [&](const QRect &tr) {
+        const QRectF near = QRectF(tr).adjusted(-pad, -pad, pad, pad);
+        QRect part;
+        const auto add = [&](QPointF a, QPointF b) {
+          if (segmentMeets(a, b, near))
+            part |= QRectF(a, b).normalized().toAlignedRect().adjusted(-pad, -pad, pad, pad) & tr;
+        };
+        for (const QPolygonF &poly : paths) {
+          if (poly.size() == 1)
+            add(poly.first(), poly.first());
+          for (qsizetype i = 1; i < poly.size(); ++i)
+            add(poly.at(i - 1), poly.at(i));
+        }
+        return part & box;
+      },
+      draw);
+}
+
+QRegion Surface::drawIn(const QRect &area, const std::function<void(QPainter &)> &draw) {
+  const QRect box = area & QRect(QPoint(0, 0), size_);
+  if (box.isEmpty() || tiles_.isEmpty())
+    return {};
+  return drawBox(
+      box, [&](const QRect &tr) { return tr & box; }, draw);
+}
+
+void Surface::holdScratch(bool hold) {
+  keepScratch_ = hold ? ~size_t(0) : size_t(1) << 20;
+  if (!hold && scratchSize_ > keepScratch_) {
+    scratch_.reset();
+    scratchSize_ = 0;
+  }
+}
+
+void Surface::restoreFrom(const Picture &p, const QRegion &region) {
+  if (p.size() != size_ || p.tiles_.size() != tiles_.size())
+    return;
+  for (const QRect &r : region)
+    forEachTile(size_, r, [&](int i, const QRect &) { tiles_[i] = p.tiles_.at(i); });
+}
+
+QRegion Surface::drawBox(const QRect &box, const std::function<QRect(const QRect &)> &reach,
+                         const std::function<void(QPainter &)> &draw) {
+  // Drawn into a scratch copy of the pixels around it; the changed rows go
+  // back into their tiles.
   const qsizetype bpl = qsizetype(box.width()) * Bpp;
   const size_t bytes = size_t(bpl) * size_t(box.height());
   if (scratchSize_ < bytes) {
@@ -277,29 +349,31 @@ QRect Surface::lineTo(QPointF to) {
     scratchSize_ = bytes;
   }
   uchar *buf = scratch_.get();
-  // A long diagonal's box holds many tiles the pen cannot reach; they are
-  // neither gathered nor compared.
-  const auto reached = [&](const QRect &tr) {
-    return segmentMeets(from, to, QRectF(tr).adjusted(-pad, -pad, pad, pad));
-  };
+  // The parts, tile by tile, as the same walk meets them again below.
+  std::vector<QRect> &parts = parts_;
+  parts.clear();
   forEachTile(size_, box, [&](int i, const QRect &tr) {
-    if (!reached(tr))
+    const QRect part = reach(tr);
+    parts.push_back(part);
+    if (part.isEmpty())
       return;
     const QImage &t = std::as_const(tiles_).at(i);
-    copyRows(t.constBits(), t.bytesPerLine(), tr.topLeft(), buf, bpl, box.topLeft(), tr & box);
+    copyRows(t.constBits(), t.bytesPerLine(), tr.topLeft(), buf, bpl, box.topLeft(), part);
   });
   {
     QImage scratch(buf, box.width(), box.height(), bpl, QImage::Format_RGB32);
     QPainter p(&scratch);
     p.translate(-box.left(), -box.top());
     preparePainter(p);
-    p.drawLine(from, to);
+    draw(p);
   }
   // Only tiles whose pixels really changed are detached.
+  QRegion changed;
+  size_t k = 0;
   forEachTile(size_, box, [&](int i, const QRect &tr) {
-    if (!reached(tr))
+    const QRect part = parts[k++];
+    if (part.isEmpty())
       return;
-    const QRect part = tr & box;
     const QImage &t = std::as_const(tiles_).at(i);
     const qsizetype n = qsizetype(part.width()) * Bpp;
     const uchar *s = buf + (part.top() - box.top()) * bpl + (part.left() - box.left()) * Bpp;
@@ -310,16 +384,17 @@ QRect Surface::lineTo(QPointF to) {
         break;
     if (y == part.height())
       return;
+    changed += part;
     QImage &w = tiles_[i];
     for (; y < part.height(); ++y, s += bpl)
       std::memcpy(w.scanLine(part.top() - tr.top() + y) + (part.left() - tr.left()) * Bpp, s,
                   size_t(n));
   });
-  if (scratchSize_ > (size_t(1) << 20)) { // a rare long segment: do not keep its megabytes
+  if (scratchSize_ > keepScratch_) { // a rare long segment: do not keep its megabytes
     scratch_.reset();
     scratchSize_ = 0;
   }
-  return box;
+  return changed;
 }
 
 void Surface::paint(QPainter &painter, const QRect &rect) const {

@@ -10,11 +10,15 @@
 #include <QImage>
 #include <QList>
 #include <QPointF>
+#include <QPolygonF>
 #include <QRect>
+#include <QRegion>
 #include <QSize>
 #include <QtGlobal>
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 class QPainter;
 
@@ -80,6 +84,18 @@ public:
   // there. Returns the rectangle of pixels that may have changed.
   QRect lineTo(QPointF p);
 
+  // Draws with `draw` on a painter prepared with the pen (surface coordinates),
+  // where only pixels within the pen's reach of the polylines `paths` change.
+  // Returns the pixels that may have changed, within the tiles that did.
+  QRegion drawAlong(const QList<QPolygonF> &paths, const std::function<void(QPainter &)> &draw);
+  // The same for a drawing that may fill any pixel of `area` (text).
+  QRegion drawIn(const QRect &area, const std::function<void(QPainter &)> &draw);
+  // While held, the scratch of a large drawing stays for the next one (a shape
+  // redrawn at every mouse move); releasing lets its megabytes go.
+  void holdScratch(bool hold);
+  // Puts back the tiles of `p` (same size) that meet `region`: references, not copies.
+  void restoreFrom(const Picture &p, const QRegion &region);
+
   // Puts this surface's pen, raster operation and rendering hints on a painter.
   void preparePainter(QPainter &painter) const;
 
@@ -90,6 +106,12 @@ public:
   QImage toImage() const { return image().toImage(); }
 
 private:
+  // Draws into a scratch copy of `box`, gathered from the part of each tile
+  // that `reach` gives (empty: the pen cannot get there); changed rows go back
+  // into their tiles. Returns the parts that changed.
+  QRegion drawBox(const QRect &box, const std::function<QRect(const QRect &)> &reach,
+                  const std::function<void(QPainter &)> &draw);
+
   QSize size_;
   qint32 backColor_;
   qint32 foreColor_ = 0;
@@ -100,4 +122,6 @@ private:
   QList<QImage> tiles_;              // row by row; see Picture
   std::shared_ptr<uchar[]> scratch_; // pixels under the segment being drawn
   size_t scratchSize_ = 0;
+  size_t keepScratch_ = size_t(1) << 20;
+  std::vector<QRect> parts_; // per tile of the box being drawn
 };

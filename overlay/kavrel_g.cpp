@@ -12,13 +12,17 @@
 #include "resources/resources.h"
 
 #include <QBackingStore>
+#include <QFileDialog>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QRegion>
 #include <QTimer>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 Kavrel_G *instance = nullptr;
@@ -128,11 +132,29 @@ void ColorDot::setBackColor(qint32 colorValue) {
 
 bool ColorDot::event(QEvent *e) {
   // Key preview: every key, Tab included, goes to the overlay's handler.
-  if (e->type() == QEvent::KeyPress) {
+  switch (e->type()) {
+  case QEvent::KeyPress:
     owner_->keyPressEvent(static_cast<QKeyEvent *>(e));
     return true;
+  case QEvent::KeyRelease:
+    owner_->keyReleaseEvent(static_cast<QKeyEvent *>(e));
+    return true;
+  case QEvent::InputMethod:
+    owner_->inputMethodInput(static_cast<QInputMethodEvent *>(e));
+    return true;
+  case QEvent::InputMethodQuery: {
+    auto *q = static_cast<QInputMethodQueryEvent *>(e);
+    for (int bit = 0; bit < 32; ++bit) {
+      const auto query = Qt::InputMethodQuery(1 << bit);
+      if (q->queries() & query)
+        q->setValue(query, owner_->inputMethodAnswer(query));
+    }
+    q->accept();
+    return true;
   }
-  return QWidget::event(e);
+  default:
+    return QWidget::event(e);
+  }
 }
 
 void ColorDot::paintEvent(QPaintEvent *) {
@@ -161,12 +183,14 @@ MujiBoard::MujiBoard(Kavrel_G *owner)
 void MujiBoard::paintEvent(QPaintEvent *e) {
   QPainter p(this);
   paintSurface(p, this, surface, e->rect());
+  owner_->notice().paint(p, this, e->rect());
 }
 
 void MujiBoard::mousePressEvent(QMouseEvent *e) {
   if (!mouseButtonCode(e->button()))
     return;
   const QPointF px = owner_->toPixels(this, e->position());
+  owner_->setPressModifiers(e->modifiers());
   owner_->Pic_Muji_MouseDown(mouseButtonCode(e->button()), px.x(), px.y());
 }
 
@@ -197,6 +221,7 @@ Kavrel_G::Kavrel_G()
   form_.setForeColor(Red);
   for (Surface &s : picDmy_)
     s.setBackColor(ButtonFace);
+  notice_ = new Notice(this);
   muji_ = new MujiBoard(this);
   muji_->hide();
   dot_ = new ColorDot(this); // created last, so it lies above the board
@@ -447,8 +472,170 @@ int Kavrel_G::windowsKeyCode(int qtKey) {
 void Kavrel_G::keyPressEvent(QKeyEvent *e) {
   e->accept();
   awaitPixels();
+  if (e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab)
+    tabHeld_ = true; // held at a left press: an ellipse
+  if (text_.active() && typingKey(e))
+    return;
+  const int code = windowsKeyCode(e->key());
+  // The ring and board keys act on a finished shape.
+  if (shape_.active() && (code == 37 || code == 38 || code == 39 || code == 40 || code == 46 ||
+                          code == 121 || code == 122))
+    endShape();
+  if (exportKey(e))
+    return;
+  if (code == 'T' && !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) &&
+      !shape_.active()) {
+    startText();
+    return;
+  }
   // Auto-repeats run the command again; Shift, Ctrl and Alt change nothing.
-  Form_KeyDown(windowsKeyCode(e->key()));
+  Form_KeyDown(code);
+}
+
+void Kavrel_G::keyReleaseEvent(QKeyEvent *e) {
+  e->accept();
+  if ((e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab) && !e->isAutoRepeat())
+    tabHeld_ = false;
+}
+
+// ---- shapes, text and export ---------------------------------------------
+
+void Kavrel_G::repaintPixels(QWidget *w, const QRegion &pixels) {
+  if (!w)
+    return;
+  for (const QRect &r : pixels)
+    w->update(toLogical(w, r));
+}
+
+bool Kavrel_G::beginShape(double x, double y) {
+  const shapes::Kind kind = shapes::kindFor(pressModifiers_, tabHeld_);
+  pressModifiers_ = {};
+  if (kind == shapes::Kind::None)
+    return false;
+  editHost_ = drawingWidget();
+  shape_.begin(drawingSurface(), kind, QPointF(x, y));
+  return true;
+}
+
+void Kavrel_G::endShape() {
+  if (!shape_.active())
+    return;
+  const bool onForm = editHost_ == this;
+  repaintPixels(editHost_, shape_.finish());
+  // The button is still down: its release must not record a second step.
+  penDown_ = 0;
+  swallowRelease_ = true;
+  if (onForm && Undo_Mode == 0)
+    Record_Snapshot();
+}
+
+void Kavrel_G::startText() {
+  endShapeOrText();
+  editHost_ = drawingWidget();
+  const QPoint at = platform().cursorPixel() - monitor_.topLeft();
+  const int width = penIndexOk(Pen_No) ? Pen_Width[Pen_No] : 1;
+  const int size = TextEntry::pixelSizeFor(width, platform().devicePixelRatio());
+  repaintPixels(editHost_, text_.begin(drawingSurface(), QPointF(at), size));
+  // The input method composes only while text is typed.
+  dot_->setAttribute(Qt::WA_InputMethodEnabled, true);
+}
+
+void Kavrel_G::endText() {
+  if (!text_.active())
+    return;
+  const bool onForm = editHost_ == this;
+  const bool empty = text_.text().isEmpty();
+  repaintPixels(editHost_, text_.end());
+  dot_->setAttribute(Qt::WA_InputMethodEnabled, false);
+  if (onForm && !empty && Undo_Mode == 0)
+    Record_Snapshot();
+}
+
+void Kavrel_G::endShapeOrText() {
+  endShape();
+  endText();
+}
+
+bool Kavrel_G::typingKey(QKeyEvent *e) {
+  const int code = windowsKeyCode(e->key());
+  if (code == 27) { // ends the text, not the program
+    endText();
+    return true;
+  }
+  if (code == 13) {
+    repaintPixels(editHost_, text_.newLine());
+    return true;
+  }
+  if (code == 8) {
+    repaintPixels(editHost_, text_.backspace());
+    return true;
+  }
+  if (code >= 112 && code <= 120) {
+    Form_KeyDown(code);
+    repaintPixels(editHost_, text_.penChanged());
+    return true;
+  }
+  // The ring, board and export keys act on the finished text.
+  if (code == 37 || code == 38 || code == 39 || code == 40 || code == 46 || code == 121 ||
+      code == 122 || (e->modifiers() & Qt::ControlModifier)) {
+    endText();
+    return false;
+  }
+  QString typed = e->text();
+  typed.removeIf([](QChar c) { return !c.isPrint(); });
+  repaintPixels(editHost_, text_.insert(typed));
+  return true;
+}
+
+void Kavrel_G::inputMethodInput(QInputMethodEvent *e) {
+  e->accept();
+  if (text_.active())
+    repaintPixels(editHost_, text_.inputMethod(*e));
+}
+
+QVariant Kavrel_G::inputMethodAnswer(Qt::InputMethodQuery query) const {
+  switch (query) {
+  case Qt::ImEnabled:
+    return text_.active();
+  case Qt::ImCursorRectangle:
+    return text_.active() && editHost_ ? QRectF(toLogical(editHost_, text_.caretRect())) : QRectF();
+  case Qt::ImCursorPosition:
+  case Qt::ImAnchorPosition:
+    return int(text_.text().size());
+  case Qt::ImSurroundingText:
+    return text_.text();
+  case Qt::ImHints:
+    return int(Qt::ImhMultiLine);
+  default:
+    return {};
+  }
+}
+
+bool Kavrel_G::exportKey(QKeyEvent *e) {
+  if (!(e->modifiers() & Qt::ControlModifier) || (e->key() != Qt::Key_C && e->key() != Qt::Key_S))
+    return false;
+  endShapeOrText();
+  // On the board, the board with its drawing is the picture.
+  const QImage picture = drawingSurface().toImage();
+  if (e->key() == Qt::Key_C) {
+    notice_->show(exporting::copyToClipboard(picture));
+  } else if (!(e->modifiers() & Qt::ShiftModifier)) {
+    notice_->show(exporting::saveToPictures(picture).message);
+  } else {
+    const QString folder = exporting::defaultFolder();
+    QDir().mkpath(folder);
+    QPointer<Kavrel_G> self(this);
+    QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("名前を付けて保存"),
+        QDir(folder).filePath(exporting::defaultName(QDateTime::currentDateTime())),
+        QStringLiteral("PNG (*.png)"));
+    if (!self || path.isEmpty()) // gone meanwhile, or cancelled
+      return true;
+    if (!path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive))
+      path += QStringLiteral(".png");
+    notice_->show(exporting::savePng(picture, path).message);
+  }
+  return true;
 }
 
 // ---- mouse ----------------------------------------------------------------
@@ -470,21 +657,41 @@ QRect Kavrel_G::toLogical(const QWidget *w, const QRect &pixels) const {
 }
 
 void Kavrel_G::Form_MouseDown(int button, double x, double y) {
+  swallowRelease_ = false;
   if (button == 1) {
+    if (text_.active()) { // the click ends the text and draws nothing
+      endText();
+      swallowRelease_ = true;
+      return;
+    }
     penDown_ = -1;
-    form_.setCurrentPoint(QPointF(x, y)); // nothing drawn: a click leaves no mark
+    if (!beginShape(x, y))
+      form_.setCurrentPoint(QPointF(x, y)); // nothing drawn: a click leaves no mark
   } else {
+    // A right press wipes a shape being dragged as it wipes a stroke; the
+    // releases then record as they do for strokes.
+    if (shape_.active())
+      form_.setCurrentPoint(QPointF(x, y));
+    repaintPixels(this, shape_.finish());
+    endText();
     clearStrokes(); // Undo_Pos and Pen_Down stay as they are
   }
 }
 
 void Kavrel_G::Form_MouseMove(int, double x, double y) {
+  if (shape_.active()) {
+    repaintPixels(this, shape_.moveTo(QPointF(x, y)));
+    return;
+  }
   if (!penDown_)
     return;
   update(toLogical(this, form_.lineTo(QPointF(x, y))));
 }
 
 void Kavrel_G::Form_MouseUp(int, double, double) {
+  if (std::exchange(swallowRelease_, false))
+    return;
+  repaintPixels(this, shape_.finish());
   penDown_ = 0;
   if (Undo_Mode != 0)
     return;
@@ -492,21 +699,40 @@ void Kavrel_G::Form_MouseUp(int, double, double) {
 }
 
 void Kavrel_G::Pic_Muji_MouseDown(int button, double x, double y) {
+  swallowRelease_ = false;
   if (button == 1) {
+    if (text_.active()) {
+      endText();
+      swallowRelease_ = true;
+      return;
+    }
     penDown_ = -1;
-    muji_->surface.setCurrentPoint(QPointF(x, y));
+    if (!beginShape(x, y))
+      muji_->surface.setCurrentPoint(QPointF(x, y));
   } else {
+    if (shape_.active())
+      muji_->surface.setCurrentPoint(QPointF(x, y));
+    repaintPixels(muji_, shape_.finish());
+    endText();
     clearBoard();
   }
 }
 
 void Kavrel_G::Pic_Muji_MouseMove(int, double x, double y) {
+  if (shape_.active()) {
+    repaintPixels(muji_, shape_.moveTo(QPointF(x, y)));
+    return;
+  }
   if (!penDown_)
     return;
   muji_->update(toLogical(muji_, muji_->surface.lineTo(QPointF(x, y))));
 }
 
-void Kavrel_G::Pic_Muji_MouseUp(int, double, double) { penDown_ = 0; }
+void Kavrel_G::Pic_Muji_MouseUp(int, double, double) {
+  swallowRelease_ = false;
+  repaintPixels(muji_, shape_.finish());
+  penDown_ = 0;
+}
 
 void Kavrel_G::paintEvent(QPaintEvent *e) {
   if (!painted_) {
@@ -526,6 +752,7 @@ void Kavrel_G::paintEvent(QPaintEvent *e) {
   {
     QPainter p(this);
     paintSurface(p, this, form_, e->rect());
+    notice_->paint(p, this, e->rect()); // on the window only, never in the picture
   }
   if (!framed_ && open_trace::enabled()) {
     framed_ = true;
@@ -556,6 +783,7 @@ void Kavrel_G::mousePressEvent(QMouseEvent *e) {
     return;
   awaitPixels();
   const QPointF px = toPixels(this, e->position());
+  pressModifiers_ = e->modifiers();
   Form_MouseDown(b, px.x(), px.y());
 }
 

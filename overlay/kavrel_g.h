@@ -4,6 +4,9 @@
 // are picture surfaces (images); only the board and the colour dot are child widgets.
 
 #include "core/surface.h"
+#include "overlay/export.h"
+#include "overlay/shapes.h"
+#include "overlay/text_entry.h"
 
 #include <QWidget>
 
@@ -68,6 +71,17 @@ public:
   // One key press as a Windows virtual-key code; the shift state does not matter.
   void Form_KeyDown(int keyCode);
 
+  // What was held at the left press that comes next (shapes::kindFor).
+  void setPressModifiers(Qt::KeyboardModifiers m) { pressModifiers_ = m; }
+  // Keys and input-method events of the dot while text is typed.
+  bool typingKey(QKeyEvent *e);
+  void inputMethodInput(QInputMethodEvent *e);
+  QVariant inputMethodAnswer(Qt::InputMethodQuery query) const;
+  bool Shape_Active() const { return shape_.active(); }
+  bool Typing() const { return text_.active(); }
+  const TextEntry &textEntry() const { return text_; }
+  const Notice &notice() const { return *notice_; }
+
   void Apply_Pen(Surface &surface);
   void Record_Snapshot();
   void Step_Back();
@@ -102,6 +116,7 @@ protected:
   void mouseMoveEvent(QMouseEvent *e) override;
   void mouseReleaseEvent(QMouseEvent *e) override;
   void keyPressEvent(QKeyEvent *e) override;
+  void keyReleaseEvent(QKeyEvent *e) override;
   void closeEvent(QCloseEvent *e) override;
 
 private:
@@ -114,6 +129,16 @@ private:
   void mujiOn();
   void mujiOff();
   void clearBoard();
+  // Shapes, text and export: the drawing happens in shapes.*, text_entry.* and export.*.
+  Surface &drawingSurface() { return mujiMode_ ? muji_->surface : form_; }
+  QWidget *drawingWidget() { return mujiMode_ ? static_cast<QWidget *>(muji_) : this; }
+  void repaintPixels(QWidget *w, const QRegion &pixels);
+  bool beginShape(double x, double y);
+  void endShape();  // the shape stays as it is now: one drag for the ring
+  void startText(); // T: at the pointer
+  void endText();
+  void endShapeOrText();
+  bool exportKey(QKeyEvent *e);
 
   Surface form_;
   Surface display_;
@@ -130,6 +155,13 @@ private:
   qint16 penDown_ = 0;
   qint16 mujiMode_ = 0;
   qint16 breakSaved_ = 0;
-  bool framed_ = false;  // the first frame has been painted (for the open trace)
-  bool painted_ = false; // the window has been painted once since it was created
+  shapes::Preview shape_;
+  TextEntry text_;
+  QWidget *editHost_ = nullptr; // the widget showing the shape or text
+  Notice *notice_ = nullptr;
+  Qt::KeyboardModifiers pressModifiers_;
+  bool tabHeld_ = false;
+  bool swallowRelease_ = false; // the press ended text, or a key ended the shape
+  bool framed_ = false;         // the first frame has been painted (for the open trace)
+  bool painted_ = false;        // the window has been painted once since it was created
 };

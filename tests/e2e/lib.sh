@@ -290,6 +290,19 @@ e2e_drag() {
   xdotool mouseup 1
   sleep 0.3
 }
+# The same with keys held from before the press to after the release (a shape).
+e2e_drag_holding() {
+  local keys=$1
+  shift
+  xdotool keydown "$keys"
+  sleep 0.05
+  e2e_drag "$@"
+  xdotool keyup "$keys"
+}
+# How many pixels of the live screen's rectangle "WxH+X+Y" are "r g b".
+e2e_count() {
+  /usr/bin/convert "x:root[$1]" -depth 8 txt:- 2>/dev/null | grep -c "($2)\|(${2// /,})"
+}
 # Paints the rectangle "x0,y0 x1,y1" of a screenshot black: parts that may differ.
 e2e_blank() { /usr/bin/convert "$1" -fill black -draw "rectangle $2" "$1"; }
 

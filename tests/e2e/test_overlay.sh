@@ -9,7 +9,9 @@ DPI=${2:-96}
 W=${SIZE%x*}
 H=${SIZE#*x}
 e2e_start_x "$SIZE" "$DPI"
-e2e_start_with_icon ${MORVANE_ENV:-}
+HOME_DIR=$E2E_ROOT/home
+mkdir -p "$HOME_DIR"
+e2e_start_with_icon HOME="$HOME_DIR" XDG_CONFIG_HOME="$HOME_DIR/.config" ${MORVANE_ENV:-}
 
 pixel_is() { # x y "r g b" what
   local got
@@ -59,6 +61,38 @@ pixel_is 195 300 "$DESK" "before the stroke's start"
 xdotool key Left
 sleep 0.3
 pixel_is 300 300 "$DESK" "after Left"
+
+# Shift+drag: a straight line from the press to the release, nothing of the way.
+e2e_drag_holding shift 200,300 500,450 400,300
+pixel_is 300 300 "0 255 0" "the straight line"
+pixel_is 450 375 "$DESK" "where the line was on the way"
+# Ctrl+Shift+drag: an arrow, its head at the release point.
+e2e_drag_holding ctrl+shift 200,400 400,400
+pixel_is 300 400 "0 255 0" "the arrow's shaft"
+pixel_is 390 394 "0 255 0" "the arrow's head"
+pixel_is 210 394 "$DESK" "no head at the arrow's start"
+e2e_shot shapes >/dev/null
+# T types at the pointer; Esc ends the text, not the program.
+xdotool mousemove 600 550
+sleep 0.1
+xdotool key t
+xdotool type --delay 30 "Morvane T"
+sleep 0.3
+xdotool key Escape
+sleep 0.3
+e2e_alive || fail "Esc while typing ended the program"
+e2e_overlay_window >/dev/null || fail "Esc while typing closed the overlay"
+e2e_shot text >/dev/null
+n=$(e2e_count 300x60+600+550 "0 255 0")
+[ "$n" -gt 80 ] || fail "the typed text left $n pen pixels"
+# Ctrl+S: a PNG of the picture in the private home's Pictures folder.
+xdotool key ctrl+s
+wait_for 5 bash -c "ls '$HOME_DIR'/Pictures/Morvane/*.png" || fail "Ctrl+S wrote no PNG"
+e2e_shot saved >/dev/null
+png=$(ls "$HOME_DIR"/Pictures/Morvane/*.png | head -n1)
+got=$(/usr/bin/convert "$png[1x1+300+300]" -depth 8 txt:- | tail -n1)
+[[ "$got" == *"(0,255,0)"* || "$got" == *"(0, 255, 0)"* ]] || fail "the saved PNG lacks the line: $got"
+for k in Left Left Left; do xdotool key $k; sleep 0.2; done
 
 # F3: the red highlighter masks the desktop colour; the dot follows.
 xdotool key F3

@@ -69,6 +69,39 @@ protected:
     }
     QTest::mouseRelease(w, b, {}, last);
   }
+  // A drag with modifiers held at the press (a shape), one move per point.
+  static void shapeDrag(QWidget *w, Qt::KeyboardModifiers m, std::initializer_list<QPoint> pts) {
+    auto it = pts.begin();
+    QTest::mousePress(w, Qt::LeftButton, m, *it);
+    QPoint last = *it;
+    for (++it; it != pts.end(); ++it)
+      QTest::mouseMove(w, last = *it);
+    QTest::mouseRelease(w, Qt::LeftButton, m, last);
+  }
+  // The same with Tab held: an ellipse.
+  static void ellipseDrag(Kavrel_G *g, QWidget *w, std::initializer_list<QPoint> pts) {
+    QTest::keyPress(g->Pic_Color(), Qt::Key_Tab);
+    shapeDrag(w, {}, pts);
+    QTest::keyRelease(g->Pic_Color(), Qt::Key_Tab);
+  }
+  // Pixels of a and b that differ outside the rectangle `except`.
+  static int differOutside(const QImage &a, const QImage &b, const QRect &except) {
+    int n = 0;
+    for (int y = 0; y < a.height(); ++y)
+      for (int x = 0; x < a.width(); ++x)
+        n += !except.contains(x, y) && a.pixel(x, y) != b.pixel(x, y);
+    return n;
+  }
+  // Pixels of colour c in the rectangle r of s.
+  static int count(const Surface &s, const QRect &r, QRgb c) {
+    const QImage img = s.toImage();
+    int n = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+      for (int x = r.left(); x <= r.right(); ++x)
+        n += img.pixel(x, y) == c;
+    return n;
+  }
+
   // One horizontal stroke on row y: the strokes of a test told apart by their rows.
   void stroke(QWidget *w, int y) { drag(w, {QPoint(20, y), QPoint(120, y)}); }
 
@@ -86,4 +119,6 @@ protected:
   FakePlatform fp;
   const QRgb red = qRgb(255, 0, 0);
   const QRgb white = qRgb(255, 255, 255);
+  const QRgb yellow = qRgb(255, 255, 0);
+  const QRgb black = qRgb(0, 0, 0);
 };
