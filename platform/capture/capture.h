@@ -45,7 +45,8 @@ namespace capture {
 std::unique_ptr<ScreenCapture> makeX11Shm();
 std::unique_ptr<ScreenCapture> makeQtGrab();
 std::unique_ptr<ScreenCapture> makePortal(); // Wayland desktops
-std::unique_ptr<ScreenCapture> makeGrim();   // wlroots desktops
+std::unique_ptr<ScreenCapture> makeScreencopy(); // wlroots desktops, in-process
+std::unique_ptr<ScreenCapture> makeGrim();       // wlroots desktops, through grim
 
 // The ways worth trying in this session, best first.
 std::vector<std::unique_ptr<ScreenCapture>> candidates();

@@ -312,7 +312,7 @@ ini_get() { # section key
 
 # ---- Wayland: headless sway with XWayland and swaybar's StatusNotifierItem tray
 #   e2e_as_wayland_user "$0" "$@"   # first line of a Wayland script (see below)
-#   e2e_start_sway [WIDTHxHEIGHT]    # sway, XWayland's DISPLAY, a pointer and a keyboard
+#   e2e_start_sway [WIDTHxHEIGHT]    # sway ($SWAY_PID), XWayland's DISPLAY, a pointer and a keyboard
 #   e2e_pointer move X Y | press | release
 #   e2e_wl_pixel X Y                 # "r g b" of the live Wayland screen
 #   e2e_sni_item                     # the first registered tray item: SERVICE/PATH
@@ -391,7 +391,8 @@ bar {
 CFG
   WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
     sway -c "$E2E_ROOT/sway.cfg" >"$E2E_ROOT/sway.log" 2>&1 &
-  E2E_PIDS+=($!)
+  SWAY_PID=$!
+  E2E_PIDS+=($SWAY_PID)
   sway_up() { ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock && ls "$XDG_RUNTIME_DIR"/wayland-[0-9]; }
   wait_for 10 sway_up || fail "sway did not start: $(tail -n3 "$E2E_ROOT/sway.log")"
   SWAYSOCK=$(ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock | head -n1)
