@@ -53,9 +53,7 @@ QImage grab(const QRect &area, QWidget *cover) {
     why.clear();
     QImage img = cover ? way->grabUnder(cover, area, why) : way->grab(area, why);
     if (!img.isNull()) {
-      // For the tests and probes that must know which way they measured.
-      const char *trace = std::getenv("MORVANE_TRACE");
-      if (trace && *trace && *trace != '0')
+      if (tracing())
         std::fprintf(stderr, "morvane-trace kept-capture %s\n", way->name());
       kept() = std::move(way);
       return img;
@@ -76,6 +74,14 @@ void markUnder(QWidget *cover, const QRegion &spot, QRgb rgb) {
 void completeUnder(QWidget *cover) {
   if (kept() && cover)
     kept()->completeUnder(cover);
+}
+
+bool tracing() {
+  static const bool on = [] {
+    const char *v = std::getenv("MORVANE_TRACE");
+    return v && *v && *v != '0';
+  }();
+  return on;
 }
 
 QString keptName() { return kept() ? QLatin1String(kept()->name()) : QString(); }

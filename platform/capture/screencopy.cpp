@@ -19,8 +19,9 @@
 
 #include <wayland-client.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -83,7 +84,7 @@ void outputName(void *data, wl_output *, const char *name) {
   static_cast<Output *>(data)->name = QString::fromUtf8(name);
 }
 void outputDescription(void *, wl_output *, const char *) {}
-const wl_output_listener outputListener = {outputGeometry, outputMode,  outputDone,
+const wl_output_listener outputListener = {outputGeometry, outputMode, outputDone,
                                            outputScale,    outputName, outputDescription};
 
 void global(void *data, wl_registry *registry, uint32_t id, const char *interface,
@@ -371,9 +372,8 @@ class ScreencopyCapture : public ScreenCapture {
 public:
   const char *name() const override { return "screencopy"; }
   bool usable() const override {
-    return wayland::isSession() &&
-           (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
-            !qEnvironmentVariableIsEmpty("WAYLAND_SOCKET"));
+    return wayland::isSession() && (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+                                    !qEnvironmentVariableIsEmpty("WAYLAND_SOCKET"));
   }
 
   QImage grab(const QRect &area, QString &why) override {
@@ -395,6 +395,9 @@ public:
         !shot->upsideDown && x11::shareUnder(cover->winId(), shot->fd, shot->size)) {
       pending.shot = shot.get();
       pending.cover = cover;
+      if (capture::tracing())
+        std::fprintf(stderr, "morvane-trace screencopy-shared %dx%d\n", area.width(),
+                     area.height());
       return wrap(std::move(shot)); // made opaque by completeUnder, after the map
     }
     return fit(finish(std::move(shot)), area, screenRect);
@@ -483,7 +486,6 @@ private:
       part = part.convertToFormat(QImage::Format_RGB32);
     return part;
   }
-
 };
 } // namespace
 
