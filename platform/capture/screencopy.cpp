@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -39,6 +40,7 @@ struct Output {
   QPoint position; // the compositor's layout: XWayland's root coordinates
   QSize mode;      // the output's own pixels
   int scale = 1;
+  int transform = WL_OUTPUT_TRANSFORM_NORMAL;
   QString name;
 };
 
@@ -69,8 +71,9 @@ std::unique_ptr<Connection> connection;
 // ---- outputs ---------------------------------------------------------------
 
 void outputGeometry(void *data, wl_output *, int32_t x, int32_t y, int32_t, int32_t, int32_t,
-                    const char *, const char *, int32_t) {
+                    const char *, const char *, int32_t transform) {
   static_cast<Output *>(data)->position = QPoint(x, y);
+  static_cast<Output *>(data)->transform = transform;
 }
 void outputMode(void *data, wl_output *, uint32_t flags, int32_t w, int32_t h, int32_t) {
   if (flags & WL_OUTPUT_MODE_CURRENT)
@@ -307,7 +310,10 @@ std::unique_ptr<Shot> copyOutput(Connection &c, const Output &output,
     return fail(late);
   if (f.failed)
     return fail(QStringLiteral("the compositor refused the copy"));
-  if (!f.offered || f.size.isEmpty() || f.stride < uint32_t(f.size.width()) * 4)
+  // X's limit on a pixmap's sides, and a pool size that fits its 32 bits.
+  if (!f.offered || f.size.isEmpty() || f.size.width() > 32767 || f.size.height() > 32767 ||
+      f.stride < uint32_t(f.size.width()) * 4 ||
+      uint64_t(f.stride) * uint64_t(f.size.height()) > uint64_t(INT32_MAX))
     return fail(QStringLiteral("the compositor offers no shared-memory buffer Morvane can read"));
   shot->size = f.size;
   shot->stride = int(f.stride);
@@ -341,8 +347,10 @@ std::unique_ptr<Shot> copyOutput(Connection &c, const Output &output,
 // Format_RGB32 wants it opaque.
 void makeOpaque(void *address, size_t bytes) {
   auto *px = static_cast<quint32 *>(address);
+  // Read before written: a compositor that left them opaque costs no stores.
   for (size_t i = 0, n = bytes / 4; i < n; ++i)
-    px[i] |= 0xff000000u;
+    if (px[i] < 0xff000000u)
+      px[i] |= 0xff000000u;
 }
 
 void releaseShot(void *shot) { delete static_cast<Shot *>(shot); }
@@ -457,6 +465,11 @@ private:
     const Output *output = outputFor(*c, screen, screenRect);
     if (!output) {
       why = QStringLiteral("no output of the compositor lies under the overlay");
+      return nullptr;
+    }
+    // The copy comes in the output's own orientation; grim turns it, this does not.
+    if (output->transform != WL_OUTPUT_TRANSFORM_NORMAL) {
+      why = QStringLiteral("the output is rotated or flipped");
       return nullptr;
     }
     std::unique_ptr<Shot> shot = copyOutput(*c, *output, deadline, why);
