@@ -10,6 +10,7 @@
 
 #include <sys/ipc.h>
 #include <sys/shm.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -485,5 +486,86 @@ void completeFrozen() {
     xcb_change_window_attributes(c, f.window, XCB_CW_BACK_PIXMAP, &none);
   }
   dropPending(c);
+}
+
+namespace {
+// The one memory file shared as a window's background (shareUnder).
+struct Shared {
+  xcb_window_t window = XCB_WINDOW_NONE;
+  xcb_pixmap_t pixmap = XCB_PIXMAP_NONE;
+  xcb_shm_seg_t seg = 0;
+  xcb_void_cookie_t attached{}, made{}, given{};
+};
+Shared shared;
+
+// MIT-SHM 1.2 (segments passed as file descriptors) with shared pixmaps in
+// Z format: asked once a connection.
+bool sharesPixmapsByFd(xcb_connection_t *c) {
+  static xcb_connection_t *asked = nullptr;
+  static bool answer = false;
+  if (asked == c)
+    return answer;
+  asked = c;
+  answer = false;
+  if (xcb_shm_query_version_reply_t *v =
+          xcb_shm_query_version_reply(c, xcb_shm_query_version(c), nullptr)) {
+    answer = v->shared_pixmaps && v->pixmap_format == XCB_IMAGE_FORMAT_Z_PIXMAP &&
+             (v->major_version > 1 || (v->major_version == 1 && v->minor_version >= 2));
+    free(v);
+  }
+  return answer;
+}
+} // namespace
+
+bool shareUnder(WId window, int fd, QSize size) {
+  xcb_connection_t *c = conn();
+  const xcb_screen_t *screen = shmScreenFor(c, QRect(QPoint(0, 0), size));
+  if (!screen || !window || fd < 0 || !sharesPixmapsByFd(c))
+    return false;
+  releaseShared(); // one at a time
+  // xcb closes the descriptor it sends; the caller keeps its own.
+  const int sent = dup(fd);
+  if (sent < 0)
+    return false;
+  Shared s;
+  s.window = static_cast<xcb_window_t>(window);
+  s.seg = xcb_generate_id(c);
+  s.attached = xcb_shm_attach_fd_checked(c, s.seg, sent, 0);
+  s.pixmap = xcb_generate_id(c);
+  s.made = xcb_shm_create_pixmap_checked(c, s.pixmap, screen->root, quint16(size.width()),
+                                         quint16(size.height()), screen->root_depth, s.seg, 0);
+  s.given = xcb_change_window_attributes_checked(c, s.window, XCB_CW_BACK_PIXMAP, &s.pixmap);
+  xcb_flush(c);
+  shared = s;
+  return true;
+}
+
+void releaseShared() {
+  xcb_connection_t *c = conn();
+  if (shared.window == XCB_WINDOW_NONE)
+    return;
+  const Shared s = shared;
+  shared = Shared();
+  if (!c)
+    return;
+  // Looked at only now: a round trip before the map would hold it up. A
+  // refusal left the window without the picture for its first frame, which
+  // the window's own paint then brings.
+  forget(c, {s.attached, s.made, s.given});
+  bool shown = false;
+  if (xcb_get_window_attributes_reply_t *a =
+          xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, s.window), nullptr)) {
+    shown = a->map_state == XCB_MAP_STATE_VIEWABLE;
+    free(a);
+  }
+  // A window still to map keeps the pixmap, and with it the pages, until it
+  // goes; one on screen repaints from its own pixels from now on.
+  if (shown) {
+    const uint32_t none = XCB_BACK_PIXMAP_NONE;
+    xcb_change_window_attributes(c, s.window, XCB_CW_BACK_PIXMAP, &none);
+  }
+  xcb_free_pixmap(c, s.pixmap);
+  xcb_shm_detach(c, s.seg);
+  xcb_flush(c);
 }
 } // namespace x11

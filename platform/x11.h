@@ -48,4 +48,16 @@ void markFrozen(WId window, const QRegion &spot, QRgb rgb);
 // first read, once the window is shown. They come from the pixmap, even if
 // the window was replaced meanwhile. Nothing when none is pending.
 void completeFrozen();
+
+// Makes the pages of `fd` (a memory file holding `size` pixels in
+// Format_RGB32, 4 x width bytes a line) the background of `window`, which will
+// be shown over exactly `size` pixels, as an MIT-SHM shared pixmap: the server
+// paints the window's first frame from those same pages, no copy on either
+// side. The caller keeps `fd` and must not change the pages until
+// releaseShared(), except under the window's spot. False where the server
+// cannot share memory so (no MIT-SHM 1.2 shared pixmaps, another pixel layout).
+bool shareUnder(WId window, int fd, QSize size);
+// Once the window is shown, or gone: the server lets go of the pages. Nothing
+// when none are shared.
+void releaseShared();
 } // namespace x11

@@ -7,6 +7,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config python3
   qt6-base-dev qt6-translations-l10n libxcb1-dev libxcb-shm0-dev libgl-dev
+  libwayland-dev # wayland-client and wayland-scanner: the in-process screencopy capture
   libgtest-dev libbenchmark-dev
   dpkg-dev lintian desktop-file-utils appstream # make package and its checks
   xvfb icewm xdotool x11-utils x11-xserver-utils imagemagick xrestop

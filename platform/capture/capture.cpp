@@ -3,6 +3,7 @@
 #include <QByteArray>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace capture {
 namespace {
@@ -15,6 +16,10 @@ std::unique_ptr<ScreenCapture> &kept() {
 std::vector<std::unique_ptr<ScreenCapture>> candidates() {
   std::vector<std::unique_ptr<ScreenCapture>> all;
   all.push_back(makeX11Shm());
+  // The compositor's own copy, in-process, before grim, which makes the same
+  // copy in another process and sends it as a file format through a pipe;
+  // elsewhere it fails at once (no screencopy offered).
+  all.push_back(makeScreencopy());
   // grim before the portal: on wlroots desktops the portal runs grim itself and
   // adds a PNG file; elsewhere grim fails at once and the portal is kept.
   all.push_back(makeGrim());
@@ -48,6 +53,8 @@ QImage grab(const QRect &area, QWidget *cover) {
     why.clear();
     QImage img = cover ? way->grabUnder(cover, area, why) : way->grab(area, why);
     if (!img.isNull()) {
+      if (tracing())
+        std::fprintf(stderr, "morvane-trace kept-capture %s\n", way->name());
       kept() = std::move(way);
       return img;
     }
@@ -67,6 +74,14 @@ void markUnder(QWidget *cover, const QRegion &spot, QRgb rgb) {
 void completeUnder(QWidget *cover) {
   if (kept() && cover)
     kept()->completeUnder(cover);
+}
+
+bool tracing() {
+  static const bool on = [] {
+    const char *v = std::getenv("MORVANE_TRACE");
+    return v && *v && *v != '0';
+  }();
+  return on;
 }
 
 QString keptName() { return kept() ? QLatin1String(kept()->name()) : QString(); }

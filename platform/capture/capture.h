@@ -44,8 +44,9 @@ public:
 namespace capture {
 std::unique_ptr<ScreenCapture> makeX11Shm();
 std::unique_ptr<ScreenCapture> makeQtGrab();
-std::unique_ptr<ScreenCapture> makePortal(); // Wayland desktops
-std::unique_ptr<ScreenCapture> makeGrim();   // wlroots desktops
+std::unique_ptr<ScreenCapture> makePortal();     // Wayland desktops
+std::unique_ptr<ScreenCapture> makeScreencopy(); // wlroots desktops, in-process
+std::unique_ptr<ScreenCapture> makeGrim();       // wlroots desktops, through grim
 
 // The ways worth trying in this session, best first.
 std::vector<std::unique_ptr<ScreenCapture>> candidates();
@@ -55,6 +56,8 @@ QImage grab(const QRect &area, QWidget *cover = nullptr);
 // The two later steps of grab for `cover` (see ScreenCapture).
 void markUnder(QWidget *cover, const QRegion &spot, QRgb rgb);
 void completeUnder(QWidget *cover);
+// True under MORVANE_TRACE=1: the ways then say on stderr what they did (tests, probes).
+bool tracing();
 // The name of the way kept, or empty before the first success.
 QString keptName();
 // Forgets the way kept (tests).

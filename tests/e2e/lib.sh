@@ -325,7 +325,7 @@ ini_get() { # section key
 
 # ---- Wayland: headless sway with XWayland and swaybar's StatusNotifierItem tray
 #   e2e_as_wayland_user "$0" "$@"   # first line of a Wayland script (see below)
-#   e2e_start_sway [WIDTHxHEIGHT]    # sway, XWayland's DISPLAY, a pointer and a keyboard
+#   e2e_start_sway [WIDTHxHEIGHT]    # sway ($SWAY_PID), XWayland's DISPLAY, a pointer and a keyboard
 #   e2e_pointer move X Y | press | release
 #   e2e_wl_pixel X Y                 # "r g b" of the live Wayland screen
 #   e2e_sni_item                     # the first registered tray item: SERVICE/PATH
@@ -351,6 +351,8 @@ e2e_as_wayland_user() {
   cp "$lib"/*.sh "$lib"/*.py "$E2E_WL_DIR/tests/e2e/" && cp "$script" "$E2E_WL_DIR/$rel" &&
     cp "$MORVANE_BIN" "$E2E_WL_DIR/morvane" || fail "could not copy the test into $E2E_WL_DIR"
   if [ -n "${MORVANE_HELP:-}" ] && [ -f "$MORVANE_HELP" ]; then cp "$MORVANE_HELP" "$E2E_WL_DIR/"; fi
+  # A probe's own helper program (bench/probe_wayland.sh).
+  if [ -n "${E2E_WL_TOOL:-}" ]; then cp "$E2E_WL_TOOL" "$E2E_WL_DIR/tool" || fail "no $E2E_WL_TOOL"; fi
   local lsan=${LSAN_OPTIONS:-}
   if [[ $lsan =~ suppressions=([^:]+) ]] && [ -f "${BASH_REMATCH[1]}" ]; then
     cp "${BASH_REMATCH[1]}" "$E2E_WL_DIR/lsan.supp"
@@ -361,7 +363,8 @@ e2e_as_wayland_user() {
     "XDG_RUNTIME_DIR=$E2E_WL_DIR/runtime"
     "MORVANE_BIN=$E2E_WL_DIR/morvane" "MORVANE_HELP=$E2E_WL_DIR/Morvane.html" "LSAN_OPTIONS=$lsan")
   local v
-  for v in ASAN_OPTIONS UBSAN_OPTIONS E2E_KEEP REPS; do
+  [ -n "${E2E_WL_TOOL:-}" ] && pass+=("E2E_WL_TOOL=$E2E_WL_DIR/tool")
+  for v in ASAN_OPTIONS UBSAN_OPTIONS E2E_KEEP REPS WAYS; do
     if [ -n "${!v:-}" ]; then pass+=("$v=${!v}"); fi
   done
   if [ "$(id -u)" = 0 ]; then
@@ -371,7 +374,7 @@ e2e_as_wayland_user() {
     run=(runuser -u "$E2E_WL_USER" --)
   fi
   # The script writes to fds 3 and 4; what the session's services say goes to a log.
-  "${run[@]}" env -i "${pass[@]}" timeout 280 dbus-run-session -- bash "$E2E_WL_DIR/$rel" "$@" \
+  "${run[@]}" env -i "${pass[@]}" timeout "${E2E_WL_TIMEOUT:-280}" dbus-run-session -- bash "$E2E_WL_DIR/$rel" "$@" \
     3>&1 4>&2 >"$E2E_WL_DIR/session.log" 2>&1
   local rc=$?
   if [ $rc != 0 ]; then tail -n 15 "$E2E_WL_DIR/session.log" >&2; fi
@@ -404,7 +407,8 @@ bar {
 CFG
   WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
     sway -c "$E2E_ROOT/sway.cfg" >"$E2E_ROOT/sway.log" 2>&1 &
-  E2E_PIDS+=($!)
+  SWAY_PID=$!
+  E2E_PIDS+=($SWAY_PID)
   sway_up() { ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock && ls "$XDG_RUNTIME_DIR"/wayland-[0-9]; }
   wait_for 10 sway_up || fail "sway did not start: $(tail -n3 "$E2E_ROOT/sway.log")"
   SWAYSOCK=$(ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock | head -n1)

@@ -4,6 +4,8 @@
 # frozen picture shows a native Wayland window, strokes follow the
 # compositor's pointer, Space and Esc work, the tray item works over D-Bus, and
 # so do `morvane --toggle` and the program's own Toggle on the bus.
+# The picture comes from the compositor's screencopy, in-process; grim and
+# the portal, the later ways, get a run each.
 source "$(dirname "$0")/lib.sh"
 e2e_as_wayland_user "$0" "$@"
 
@@ -20,6 +22,27 @@ open_from_tray() {
   wait_for 10 overlay || fail "Activate opened no overlay: $(tail -n3 "$E2E_ROOT/morvane.log")"
   [ "$(overlay)" = "xwayland 1" ] || fail "overlay is '$(overlay)', not an XWayland window with the keyboard"
   wait_for 5 pixel_is 5 5 "$GREEN" || fail "no pen dot: $(e2e_wl_pixel 5 5)"
+}
+# The way that made the picture, as MORVANE_TRACE=1 names it.
+way_was() {
+  grep -q "kept-capture $1\$" "$E2E_ROOT/morvane.log" ||
+    fail "the picture was not made by $1: $(grep -e kept-capture -e 'capture.*failed' "$E2E_ROOT/morvane.log")"
+}
+# A run that opens through one forced way: the native window in the picture.
+frozen_through() {
+  # The default key only once the portal is set up: asking for it earlier
+  # would start the portal without its environment.
+  if [ "$1" = portal ]; then rm -f "$INI"; else printf '[Section]\nHot_Key=\n' >"$INI"; fi
+  e2e_start_morvane MORVANE_TRACE=1 MORVANE_CAPTURE=$1
+  wait_for 10 e2e_sni_item || fail "no tray item for the $1 run"
+  open_from_tray "$(e2e_sni_item)"
+  [ "$(e2e_wl_pixel 900 500)" = "$RED" ] || fail "$1: the frozen picture lacks the native window"
+  grep -q "capture.*failed" "$E2E_ROOT/morvane.log" && fail "$1: $(cat "$E2E_ROOT/morvane.log")"
+  way_was "$1"
+  # This portal has no GlobalShortcuts: the default key is given up without a word.
+  grep -qi "key" "$E2E_ROOT/morvane.log" && fail "$1: the key was not given up quietly: $(cat "$E2E_ROOT/morvane.log")"
+  wtype -k Escape
+  e2e_wait_exit 10 || fail "Esc did not end the $1 run"
 }
 
 # A native Wayland window of a known colour fills the screen above the bar.
@@ -42,6 +65,8 @@ tip=$(dbus-send --session --print-reply=literal --dest="${item%%/*}" "/${item#*/
 
 # Activate freezes the screen: the native window is in the picture, the dot on it.
 open_from_tray "$item"
+way_was screencopy
+grep -q "screencopy-shared 1280x800" "$E2E_ROOT/morvane.log" || fail "the picture's pages were not the overlay's background"
 [ "$(e2e_wl_pixel 900 500)" = "$RED" ] || fail "the frozen picture lacks the native window: $(e2e_wl_pixel 900 500)"
 [ "$(e2e_wl_pixel 640 300)" = "$RED" ] || fail "frozen picture at 640,300: $(e2e_wl_pixel 640 300)"
 shot frozen
@@ -152,21 +177,34 @@ e2e_wait_exit 10 || fail "Esc did not end the floating run"
 [ "$(ini_get Section Try_Out)" = "True" ] || fail "floating: $(cat "$INI")"
 [ "$(ini_get Section Form_Left)" = "$((jx * 15))" ] || fail "the dragged place ($jx) was not kept: $(cat "$INI")"
 
+frozen_through grim
+
+# A compositor that stops answering (stopped for the capture): the capture
+# gives up after its 3 s, says so, and the program goes on once it answers.
+rm -f "$INI"
+e2e_start_morvane MORVANE_TRACE=1 MORVANE_CAPTURE=screencopy
+wait_for 10 e2e_sni_item || fail "no tray item for the stopped-compositor run"
+item=$(e2e_sni_item)
+kill -STOP "$SWAY_PID"
+start=$SECONDS
+e2e_sni_call "$item" Activate int32:0 int32:0 >/dev/null 2>&1 &
+E2E_PIDS+=($!)
+gave_up() { grep -q "screen capture failed: screencopy: the compositor" "$E2E_ROOT/morvane.log"; }
+wait_for 8 gave_up
+given=$?
+kill -CONT "$SWAY_PID"
+[ $given = 0 ] || fail "no failed capture with the compositor stopped: $(cat "$E2E_ROOT/morvane.log")"
+[ $((SECONDS - start)) -le 6 ] || fail "the failed capture took $((SECONDS - start)) s"
+wait_for 10 overlay || fail "no overlay after the failed capture"
+wtype -k Escape
+e2e_wait_exit 10 || fail "Esc did not end the program after the failed capture"
+
 # The desktop's screenshot portal: xdg-desktop-portal with its wlroots back end
 # (which needs pipewire) and the GTK one for Access, running as in a session.
 # Its request is answered only while the asking program stays on the bus.
 e2e_start_portal
-rm -f "$INI"
-e2e_start_morvane MORVANE_TRACE=1 MORVANE_CAPTURE=portal
-wait_for 10 e2e_sni_item || fail "no tray item for the portal run"
-open_from_tray "$(e2e_sni_item)"
-# This portal has no GlobalShortcuts: the default key is given up without a word.
-grep -qi "key" "$E2E_ROOT/morvane.log" && fail "portal without GlobalShortcuts: $(cat "$E2E_ROOT/morvane.log")"
-[ "$(e2e_wl_pixel 900 500)" = "$RED" ] || fail "portal: the frozen picture lacks the native window"
-grep -q "capture.*failed" "$E2E_ROOT/morvane.log" && fail "portal: $(cat "$E2E_ROOT/morvane.log")"
+frozen_through portal
 [ -e /tmp/out.png ] && fail "the portal's file /tmp/out.png was left behind"
-wtype -k Escape
-e2e_wait_exit 10 || fail "Esc did not end the portal run"
 
 # A scaled output: the compositor's pixels are finer than XWayland's; the
 # frozen picture still lands in place, the bar at the bottom included.
@@ -176,11 +214,14 @@ wait_for 5 bar_moved || fail "sway did not lay out the scaled output"
 sleep 0.3
 points="300,200 300,395 630,395 10,395 630,5"
 live=$(for p in $points; do e2e_wl_pixel "${p%,*}" "${p#*,}"; done)
-e2e_start_morvane
-wait_for 10 e2e_sni_item || fail "no tray item on the scaled output"
-open_from_tray "$(e2e_sni_item)"
-frozen=$(for p in $points; do e2e_wl_pixel "${p%,*}" "${p#*,}"; done)
-[ "$frozen" = "$live" ] || fail "scaled output: frozen $(echo $frozen) but live $(echo $live) at $points"
-wtype -k Escape
-e2e_wait_exit 10 || fail "Esc did not end the scaled run"
+for way in screencopy grim; do
+  e2e_start_morvane MORVANE_TRACE=1 MORVANE_CAPTURE=$way
+  wait_for 10 e2e_sni_item || fail "no tray item on the scaled output"
+  open_from_tray "$(e2e_sni_item)"
+  way_was $way
+  frozen=$(for p in $points; do e2e_wl_pixel "${p%,*}" "${p#*,}"; done)
+  [ "$frozen" = "$live" ] || fail "scaled output, $way: frozen $(echo $frozen) but live $(echo $live) at $points"
+  wtype -k Escape
+  e2e_wait_exit 10 || fail "Esc did not end the scaled run"
+done
 pass

@@ -1,0 +1,507 @@
+// wlroots compositors (sway, Hyprland, river, Wayfire): the output under the
+// overlay copied by the compositor itself into a memory file of ours, through
+// its screencopy protocol. No helper program, no file format, no pipe; and on
+// an unscaled output the same pages become the overlay's background in
+// XWayland (MIT-SHM) and the drawing copy's pixels, so the picture is never
+// copied by Morvane at all.
+
+#include "platform/capture/capture.h"
+#include "platform/memory.h"
+#include "platform/wayland.h"
+#include "platform/x11.h"
+
+#include "wlr-screencopy-unstable-v1-client.h"
+
+#include <QDeadlineTimer>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+#include <wayland-client.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include <poll.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace {
+constexpr int AnswerMs = 3000;
+
+struct Output {
+  wl_output *proxy = nullptr;
+  uint32_t id = 0;
+  QPoint position; // the compositor's layout: XWayland's root coordinates
+  QSize mode;      // the output's own pixels
+  int scale = 1;
+  int transform = WL_OUTPUT_TRANSFORM_NORMAL;
+  QString name;
+};
+
+// The one connection to the compositor, made at the first capture and kept
+// for the session; dropped after a failure, so the next capture starts clean.
+struct Connection {
+  wl_display *display = nullptr;
+  wl_registry *registry = nullptr;
+  wl_shm *shm = nullptr;
+  zwlr_screencopy_manager_v1 *manager = nullptr;
+  std::vector<std::unique_ptr<Output>> outputs;
+
+  ~Connection() {
+    for (auto &o : outputs)
+      wl_output_destroy(o->proxy);
+    if (manager)
+      zwlr_screencopy_manager_v1_destroy(manager);
+    if (shm)
+      wl_shm_destroy(shm);
+    if (registry)
+      wl_registry_destroy(registry);
+    if (display)
+      wl_display_disconnect(display);
+  }
+};
+std::unique_ptr<Connection> connection;
+
+// ---- outputs ---------------------------------------------------------------
+
+void outputGeometry(void *data, wl_output *, int32_t x, int32_t y, int32_t, int32_t, int32_t,
+                    const char *, const char *, int32_t transform) {
+  static_cast<Output *>(data)->position = QPoint(x, y);
+  static_cast<Output *>(data)->transform = transform;
+}
+void outputMode(void *data, wl_output *, uint32_t flags, int32_t w, int32_t h, int32_t) {
+  if (flags & WL_OUTPUT_MODE_CURRENT)
+    static_cast<Output *>(data)->mode = QSize(w, h);
+}
+void outputDone(void *, wl_output *) {}
+void outputScale(void *data, wl_output *, int32_t factor) {
+  static_cast<Output *>(data)->scale = qMax(1, factor);
+}
+void outputName(void *data, wl_output *, const char *name) {
+  static_cast<Output *>(data)->name = QString::fromUtf8(name);
+}
+void outputDescription(void *, wl_output *, const char *) {}
+const wl_output_listener outputListener = {outputGeometry, outputMode, outputDone,
+                                           outputScale,    outputName, outputDescription};
+
+void global(void *data, wl_registry *registry, uint32_t id, const char *interface,
+            uint32_t version) {
+  auto *c = static_cast<Connection *>(data);
+  if (!std::strcmp(interface, zwlr_screencopy_manager_v1_interface.name) && !c->manager) {
+    c->manager = static_cast<zwlr_screencopy_manager_v1 *>(wl_registry_bind(
+        registry, id, &zwlr_screencopy_manager_v1_interface, qMin<uint32_t>(version, 3)));
+  } else if (!std::strcmp(interface, wl_shm_interface.name) && !c->shm) {
+    c->shm = static_cast<wl_shm *>(wl_registry_bind(registry, id, &wl_shm_interface, 1));
+  } else if (!std::strcmp(interface, wl_output_interface.name)) {
+    auto o = std::make_unique<Output>();
+    o->id = id;
+    // Version 4 names the output as XWayland names its screen.
+    o->proxy = static_cast<wl_output *>(
+        wl_registry_bind(registry, id, &wl_output_interface, qMin<uint32_t>(version, 4)));
+    wl_output_add_listener(o->proxy, &outputListener, o.get());
+    c->outputs.push_back(std::move(o));
+  }
+}
+void globalRemove(void *data, wl_registry *, uint32_t id) {
+  auto &outs = static_cast<Connection *>(data)->outputs;
+  for (auto it = outs.begin(); it != outs.end(); ++it)
+    if ((*it)->id == id) {
+      wl_output_destroy((*it)->proxy);
+      outs.erase(it);
+      return;
+    }
+}
+const wl_registry_listener registryListener = {global, globalRemove};
+
+// ---- waiting ---------------------------------------------------------------
+
+// Dispatches the compositor's events until done() or the deadline. A
+// compositor that stops answering must not stop Morvane: every wait is a poll
+// with a timeout. False on the deadline or a broken connection.
+template <class Done> bool waitFor(wl_display *d, const QDeadlineTimer &deadline, Done done) {
+  while (!done()) {
+    if (wl_display_prepare_read(d) != 0) {
+      if (wl_display_dispatch_pending(d) < 0)
+        return false;
+      continue;
+    }
+    if (wl_display_flush(d) < 0 && errno != EAGAIN) {
+      wl_display_cancel_read(d);
+      return false;
+    }
+    pollfd p = {wl_display_get_fd(d), POLLIN, 0};
+    const int r = poll(&p, 1, int(qMax<qint64>(0, deadline.remainingTime())));
+    if (r <= 0) {
+      wl_display_cancel_read(d);
+      if (r < 0 && errno == EINTR)
+        continue;
+      return false;
+    }
+    if (wl_display_read_events(d) < 0 || wl_display_dispatch_pending(d) < 0)
+      return false;
+  }
+  return true;
+}
+
+void synced(void *data, wl_callback *, uint32_t) { *static_cast<bool *>(data) = true; }
+const wl_callback_listener syncListener = {synced};
+
+bool roundTrip(wl_display *d, const QDeadlineTimer &deadline) {
+  bool done = false;
+  wl_callback *cb = wl_display_sync(d);
+  wl_callback_add_listener(cb, &syncListener, &done);
+  const bool ok = waitFor(d, deadline, [&] { return done; });
+  wl_callback_destroy(cb);
+  return ok;
+}
+
+// The connection, made now if need be; null with `why` said when the
+// compositor cannot be reached or offers no screencopy.
+Connection *connect(const QDeadlineTimer &deadline, QString &why) {
+  if (connection)
+    return connection.get();
+  auto c = std::make_unique<Connection>();
+  c->display = wl_display_connect(nullptr);
+  if (!c->display) {
+    why = QStringLiteral("no connection to the Wayland compositor");
+    return nullptr;
+  }
+  c->registry = wl_display_get_registry(c->display);
+  wl_registry_add_listener(c->registry, &registryListener, c.get());
+  // The globals, then the outputs' descriptions.
+  if (!roundTrip(c->display, deadline) || !roundTrip(c->display, deadline)) {
+    why = QStringLiteral("the compositor did not answer within 3 s");
+    return nullptr;
+  }
+  if (!c->manager || !c->shm) {
+    why = QStringLiteral("the compositor offers no screencopy");
+    return nullptr;
+  }
+  connection = std::move(c);
+  return connection.get();
+}
+
+// ---- the output under the overlay ------------------------------------------
+
+// The X screen over `area` and its rectangle in X pixels.
+const QScreen *screenOver(const QRect &area, QRect &rect) {
+  const QPoint centre = area.center();
+  for (const QScreen *s : QGuiApplication::screens()) {
+    rect = QRect(s->geometry().topLeft(), s->geometry().size() * s->devicePixelRatio());
+    if (rect.contains(centre))
+      return s;
+  }
+  rect = area;
+  return nullptr;
+}
+
+// XWayland names its screens after the outputs and puts them where the
+// compositor does: the name first, the position where an older compositor
+// gives no names, the only output when there is one.
+const Output *outputFor(const Connection &c, const QScreen *screen, const QRect &rect) {
+  if (screen)
+    for (const auto &o : c.outputs)
+      if (!o->name.isEmpty() && o->name == screen->name())
+        return o.get();
+  for (const auto &o : c.outputs)
+    if (o->position == rect.topLeft())
+      return o.get();
+  return c.outputs.size() == 1 ? c.outputs.front().get() : nullptr;
+}
+
+// ---- one capture -----------------------------------------------------------
+
+struct Shot;
+// The shot shared with XWayland as a window's background, until completeUnder.
+struct Pending {
+  Shot *shot = nullptr; // owned by the image over it
+  QWidget *cover = nullptr;
+  QImage under; // the screen's pixels under the dot
+  QRect underRect;
+};
+Pending pending;
+
+// A capture's memory file, mapped; freed with the last image over it.
+struct Shot {
+  int fd = -1;
+  void *address = MAP_FAILED;
+  size_t bytes = 0;
+  QSize size;
+  int stride = 0;
+  bool upsideDown = false;
+  ~Shot() {
+    if (pending.shot == this) { // the window went before its first paint
+      x11::releaseShared();
+      pending = Pending();
+    }
+    if (address != MAP_FAILED)
+      munmap(address, bytes);
+    if (fd >= 0)
+      close(fd);
+  }
+};
+
+struct FrameState {
+  uint32_t format = 0;
+  QSize size;
+  uint32_t stride = 0;
+  bool offered = false; // an shm buffer in a pixel layout of Format_RGB32
+  bool described = false;
+  uint32_t flags = 0;
+  bool ready = false;
+  bool failed = false;
+};
+
+void frameBuffer(void *data, zwlr_screencopy_frame_v1 *frame, uint32_t format, uint32_t w,
+                 uint32_t h, uint32_t stride) {
+  auto *f = static_cast<FrameState *>(data);
+  // Both are 0x??RRGGBB words in this machine's order, as Format_RGB32.
+  if (format == WL_SHM_FORMAT_XRGB8888 || format == WL_SHM_FORMAT_ARGB8888) {
+    f->format = format;
+    f->size = QSize(int(w), int(h));
+    f->stride = stride;
+    f->offered = true;
+  }
+  // Before version 3 this one event is all the description there is.
+  if (zwlr_screencopy_frame_v1_get_version(frame) < 3)
+    f->described = true;
+}
+void frameFlags(void *data, zwlr_screencopy_frame_v1 *, uint32_t flags) {
+  static_cast<FrameState *>(data)->flags = flags;
+}
+void frameReady(void *data, zwlr_screencopy_frame_v1 *, uint32_t, uint32_t, uint32_t) {
+  static_cast<FrameState *>(data)->ready = true;
+}
+void frameFailed(void *data, zwlr_screencopy_frame_v1 *) {
+  static_cast<FrameState *>(data)->failed = true;
+}
+void frameDamage(void *, zwlr_screencopy_frame_v1 *, uint32_t, uint32_t, uint32_t, uint32_t) {}
+void frameDmabuf(void *, zwlr_screencopy_frame_v1 *, uint32_t, uint32_t, uint32_t) {}
+void frameBufferDone(void *data, zwlr_screencopy_frame_v1 *) {
+  static_cast<FrameState *>(data)->described = true;
+}
+const zwlr_screencopy_frame_v1_listener frameListener = {
+    frameBuffer, frameFlags, frameReady, frameFailed, frameDamage, frameDmabuf, frameBufferDone};
+
+// Copies `output` into a fresh memory file; null with `why` said on failure.
+std::unique_ptr<Shot> copyOutput(Connection &c, const Output &output,
+                                 const QDeadlineTimer &deadline, QString &why) {
+  FrameState f;
+  zwlr_screencopy_frame_v1 *frame =
+      zwlr_screencopy_manager_v1_capture_output(c.manager, 0, output.proxy);
+  zwlr_screencopy_frame_v1_add_listener(frame, &frameListener, &f);
+  wl_buffer *buffer = nullptr;
+  auto shot = std::make_unique<Shot>();
+  const auto fail = [&](const QString &reason) {
+    why = reason;
+    if (buffer)
+      wl_buffer_destroy(buffer);
+    zwlr_screencopy_frame_v1_destroy(frame);
+    return nullptr;
+  };
+  const QString late = QStringLiteral("the compositor gave no picture within 3 s");
+  if (!waitFor(c.display, deadline, [&] { return f.described || f.failed; }))
+    return fail(late);
+  if (f.failed)
+    return fail(QStringLiteral("the compositor refused the copy"));
+  // X's limit on a pixmap's sides, and a pool size that fits its 32 bits.
+  if (!f.offered || f.size.isEmpty() || f.size.width() > 32767 || f.size.height() > 32767 ||
+      f.stride < uint32_t(f.size.width()) * 4 ||
+      uint64_t(f.stride) * uint64_t(f.size.height()) > uint64_t(INT32_MAX))
+    return fail(QStringLiteral("the compositor offers no shared-memory buffer Morvane can read"));
+  shot->size = f.size;
+  shot->stride = int(f.stride);
+  shot->bytes = size_t(f.stride) * size_t(f.size.height());
+  shot->fd = memfd_create("morvane-screen", MFD_CLOEXEC);
+  if (shot->fd < 0 || ftruncate(shot->fd, off_t(shot->bytes)) != 0)
+    return fail(QStringLiteral("no memory for the picture"));
+  shot->address = mmap(nullptr, shot->bytes, PROT_READ | PROT_WRITE, MAP_SHARED, shot->fd, 0);
+  if (shot->address == MAP_FAILED)
+    return fail(QStringLiteral("no memory for the picture"));
+  wl_shm_pool *pool = wl_shm_create_pool(c.shm, shot->fd, int32_t(shot->bytes));
+  buffer = wl_shm_pool_create_buffer(pool, 0, f.size.width(), f.size.height(), int32_t(f.stride),
+                                     f.format);
+  wl_shm_pool_destroy(pool);
+  zwlr_screencopy_frame_v1_copy(frame, buffer);
+  wl_display_flush(c.display);
+  // While the compositor copies, make the file's pages here in one go: a
+  // fault per fresh page is most of a 4K capture's cost.
+  populatePages(shot->address, shot->bytes);
+  if (!waitFor(c.display, deadline, [&] { return f.ready || f.failed; }))
+    return fail(late);
+  if (f.failed)
+    return fail(QStringLiteral("the compositor failed to copy the screen"));
+  shot->upsideDown = f.flags & ZWLR_SCREENCOPY_FRAME_V1_FLAGS_Y_INVERT;
+  wl_buffer_destroy(buffer);
+  zwlr_screencopy_frame_v1_destroy(frame);
+  return shot;
+}
+
+// The pad byte of an XRGB pixel is whatever the compositor left there;
+// Format_RGB32 wants it opaque.
+void makeOpaque(void *address, size_t bytes) {
+  auto *px = static_cast<quint32 *>(address);
+  // Read before written: a compositor that left them opaque costs no stores.
+  for (size_t i = 0, n = bytes / 4; i < n; ++i)
+    if (px[i] < 0xff000000u)
+      px[i] |= 0xff000000u;
+}
+
+void releaseShot(void *shot) { delete static_cast<Shot *>(shot); }
+
+// The image over the shot's pages; the image owns the shot.
+QImage wrap(std::unique_ptr<Shot> shot) {
+  Shot *s = shot.release();
+  return QImage(static_cast<uchar *>(s->address), s->size.width(), s->size.height(), s->stride,
+                QImage::Format_RGB32, releaseShot, s);
+}
+
+// The pages as an image that does not own them.
+QImage pagesOf(Shot *s) {
+  return QImage(static_cast<uchar *>(s->address), s->size.width(), s->size.height(), s->stride,
+                QImage::Format_RGB32);
+}
+
+// A picture for the drawing copy alone, opaque and the right way up.
+QImage finish(std::unique_ptr<Shot> shot) {
+  makeOpaque(shot->address, shot->bytes);
+  const bool flip = shot->upsideDown;
+  QImage img = wrap(std::move(shot));
+  return flip ? img.mirrored(false, true) : img;
+}
+
+class ScreencopyCapture : public ScreenCapture {
+public:
+  const char *name() const override { return "screencopy"; }
+  bool usable() const override {
+    return wayland::isSession() && (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+                                    !qEnvironmentVariableIsEmpty("WAYLAND_SOCKET"));
+  }
+
+  QImage grab(const QRect &area, QString &why) override {
+    QRect screenRect;
+    std::unique_ptr<Shot> shot = capture(area, screenRect, why);
+    return shot ? fit(finish(std::move(shot)), area, screenRect) : QImage();
+  }
+
+  // On an output whose pixels are XWayland's own the pages go to the server
+  // as they are: the overlay maps with them, and its picture is them too.
+  QImage grabUnder(QWidget *cover, const QRect &area, QString &why) override {
+    if (pending.shot)
+      completeUnder(pending.cover); // one at a time
+    QRect screenRect;
+    std::unique_ptr<Shot> shot = capture(area, screenRect, why);
+    if (!shot)
+      return {};
+    if (area == screenRect && shot->size == area.size() && shot->stride == area.width() * 4 &&
+        !shot->upsideDown && x11::shareUnder(cover->winId(), shot->fd, shot->size)) {
+      pending.shot = shot.get();
+      pending.cover = cover;
+      if (capture::tracing())
+        std::fprintf(stderr, "morvane-trace screencopy-shared %dx%d\n", area.width(),
+                     area.height());
+      return wrap(std::move(shot)); // made opaque by completeUnder, after the map
+    }
+    return fit(finish(std::move(shot)), area, screenRect);
+  }
+
+  // The pages are the server's background: the dot goes into them directly,
+  // and the screen's pixels under it are put back once the window is up.
+  void markUnder(QWidget *cover, const QRegion &spot, QRgb rgb) override {
+    if (!pending.shot || cover != pending.cover || !pending.under.isNull())
+      return;
+    const QRegion inside = spot & QRect(QPoint(0, 0), pending.shot->size);
+    if (inside.isEmpty())
+      return;
+    QImage pages = pagesOf(pending.shot);
+    pending.underRect = inside.boundingRect();
+    pending.under = pages.copy(pending.underRect);
+    for (const QRect &r : inside)
+      for (int y = r.top(); y <= r.bottom(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(pages.scanLine(y));
+        std::fill(line + r.left(), line + r.right() + 1, rgb | 0xff000000u);
+      }
+  }
+
+  void completeUnder(QWidget *cover) override {
+    if (!pending.shot || cover != pending.cover)
+      return;
+    const Pending p = pending;
+    pending = Pending();
+    if (!p.under.isNull()) {
+      QImage pages = pagesOf(p.shot);
+      for (int y = 0; y < p.under.height(); ++y)
+        std::memcpy(pages.scanLine(p.underRect.top() + y) + size_t(p.underRect.left()) * 4,
+                    p.under.constScanLine(y), size_t(p.under.width()) * 4);
+    }
+    makeOpaque(p.shot->address, p.shot->bytes);
+    x11::releaseShared();
+  }
+
+private:
+  // The output under `area` copied whole; `screenRect` is its X screen's
+  // rectangle. Any failure drops the connection: a compositor that did not
+  // answer may still answer the old request later.
+  std::unique_ptr<Shot> capture(const QRect &area, QRect &screenRect, QString &why) {
+    const QDeadlineTimer deadline(AnswerMs);
+    Connection *c = connect(deadline, why);
+    if (!c) {
+      connection.reset();
+      return nullptr;
+    }
+    const QScreen *screen = screenOver(area, screenRect);
+    // Outputs added since the connection was made have been described by now.
+    if (!roundTrip(c->display, deadline)) {
+      why = QStringLiteral("the compositor did not answer within 3 s");
+      connection.reset();
+      return nullptr;
+    }
+    const Output *output = outputFor(*c, screen, screenRect);
+    if (!output) {
+      why = QStringLiteral("no output of the compositor lies under the overlay");
+      return nullptr;
+    }
+    // The copy comes in the output's own orientation; grim turns it, this does not.
+    if (output->transform != WL_OUTPUT_TRANSFORM_NORMAL) {
+      why = QStringLiteral("the output is rotated or flipped");
+      return nullptr;
+    }
+    std::unique_ptr<Shot> shot = copyOutput(*c, *output, deadline, why);
+    if (!shot)
+      connection.reset();
+    return shot;
+  }
+
+  // `whole` is the output of the X screen at `screenRect`: the part under
+  // `area`, at one pixel per X pixel. A scaled output's pixels are finer
+  // than XWayland's; the compositor scales the overlay up again like every
+  // X window, so the picture lands where the desktop was.
+  static QImage fit(const QImage &whole, const QRect &area, const QRect &screenRect) {
+    const QImage &img = whole;
+    if (img.size() == area.size() && area == screenRect)
+      return img; // no copy
+    const double rx = double(img.width()) / screenRect.width();
+    const double ry = double(img.height()) / screenRect.height();
+    const QRect source = QRectF((area.x() - screenRect.x()) * rx, (area.y() - screenRect.y()) * ry,
+                                area.width() * rx, area.height() * ry)
+                             .toAlignedRect() &
+                         img.rect();
+    QImage part = img.copy(source);
+    if (part.size() != area.size())
+      part = part.scaled(area.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (part.format() != QImage::Format_RGB32)
+      part = part.convertToFormat(QImage::Format_RGB32);
+    return part;
+  }
+};
+} // namespace
+
+std::unique_ptr<ScreenCapture> capture::makeScreencopy() {
+  return std::make_unique<ScreencopyCapture>();
+}
