@@ -65,12 +65,11 @@ e2e_wait_exit 10
 
 # No runtime folder: another user's file where a shared lock would be is ignored,
 # the lock goes into the user's closed config folder.
-shared=/tmp/morvane-$(id -un).lock
-if [ ! -e "$shared" ]; then
-  touch "$shared" && chown nobody "$shared" && chmod 644 "$shared"
-  trap 'rm -f "$shared"; e2e_cleanup' EXIT
-fi
-e2e_start_with_icon -u XDG_RUNTIME_DIR
+# A temporary folder of the test's own stands in for /tmp.
+mkdir -p "$E2E_ROOT/tmp" && chmod 1777 "$E2E_ROOT/tmp"
+shared=$E2E_ROOT/tmp/morvane-$(id -un).lock
+touch "$shared" && chown nobody "$shared" && chmod 644 "$shared"
+e2e_start_with_icon -u XDG_RUNTIME_DIR TMPDIR="$E2E_ROOT/tmp"
 [ "$(stat -c %a "$XDG_CONFIG_HOME/morvane")" = 700 ] || fail "the lock's folder is open to others"
 [ "$(stat -c %a "$XDG_CONFIG_HOME/morvane/morvane.lock")" = 600 ] || fail "no private lock"
 kill "$MORVANE_PID"
@@ -79,7 +78,7 @@ e2e_wait_exit 10
 # That folder a link to somewhere else: one line names it, and the start fails.
 rm -rf "$XDG_CONFIG_HOME/morvane"
 mkdir -p "$E2E_ROOT/elsewhere" && ln -s "$E2E_ROOT/elsewhere" "$XDG_CONFIG_HOME/morvane"
-e2e_start_morvane -u XDG_RUNTIME_DIR
+e2e_start_morvane -u XDG_RUNTIME_DIR TMPDIR="$E2E_ROOT/tmp"
 e2e_wait_exit 10
 rc=$?
 [ "$rc" = 1 ] || fail "a lock folder that is a link: status $rc"
