@@ -19,6 +19,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <cstdio>
 
 namespace {
 Kavrel_G *instance = nullptr;
@@ -69,6 +70,29 @@ QRegion spotOf(const QWidget *child) {
   return px;
 }
 
+// The icon the user left, in the tray or floating.
+void backToResident() {
+  if (Try_Out)
+    Show_Kavrel_T();
+  else
+    Tray_Icon_Add();
+}
+
+// Qt paints no window on a screen of fewer than 16 bits a pixel (a colour map):
+// the overlay would stay black and every paint fail. Said once, then refused.
+bool depthSupported() {
+  const int depth = platform().colorDepth();
+  if (depth >= 16)
+    return true;
+  static bool said = false;
+  if (!said)
+    std::fprintf(stderr,
+                 "morvane: the screen has %d bits a pixel; drawing needs 16 or more, so the "
+                 "overlay does not open\n",
+                 depth);
+  said = true;
+  return false;
+}
 } // namespace
 
 // ---- loading and unloading ------------------------------------------------
@@ -81,6 +105,10 @@ void Show_Kavrel_G() {
   if (loading)
     return;
   keepLargeBuffersSeparate();
+  if (!instance && !depthSupported()) {
+    backToResident();
+    return;
+  }
   if (!instance) {
     loading = true;
     instance = new Kavrel_G;
@@ -321,10 +349,7 @@ void Kavrel_G::Step_Back() {
 }
 
 void Kavrel_G::Return_To_Resident() {
-  if (Try_Out)
-    Show_Kavrel_T();
-  else
-    Tray_Icon_Add();
+  backToResident();
   Unload_Kavrel_G();
 }
 

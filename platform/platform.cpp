@@ -246,6 +246,11 @@ void Platform::animateRects(const QRect &from, const QRect &to) {
   }
 }
 
+int Platform::colorDepth() const {
+  const QScreen *s = QGuiApplication::primaryScreen();
+  return s ? s->depth() : 24;
+}
+
 void Platform::showWindowMove() {
   if (!x11::available())
     return;
