@@ -14,6 +14,8 @@
 #include "resources/captions.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QThread>
 #include <QTimer>
 
 #include <cstdio>
@@ -46,7 +48,12 @@ const char usage[] = "Usage: morvane [--draw | --toggle | --settings | --quit]\n
 std::optional<int> handOver(Command c) {
   if (command_channel::send(c))
     return 0;
-  if (!session::acquireSingleInstance()) {
+  switch (session::acquireInstanceLock()) {
+  case session::InstanceLock::Acquired:
+    break;
+  case session::InstanceLock::Failed:
+    return 1;
+  case session::InstanceLock::AlreadyRunning:
     // An instance is starting: its channel opens in a moment.
     for (int i = 0; i < 30; ++i) {
       ::usleep(100 * 1000);
@@ -61,6 +68,29 @@ std::optional<int> handOver(Command c) {
     return 1;
   }
   return std::nullopt;
+}
+} // namespace
+
+namespace {
+// The end of the session (a signal, the session manager's Die) can arrive inside
+// a modal loop: a message box, a menu, the settings dialog, the colour chooser.
+// Those loops are closed first, the innermost first, and the program ends once
+// they have unwound: deleting windows from under a running loop frees objects
+// the loop still uses. A loop that will not close is given two seconds.
+void endOfSession(int triesLeft) {
+  if (QThread::currentThread()->loopLevel() > 1 && triesLeft > 0) {
+    if (QWidget *popup = QApplication::activePopupWidget()) {
+      popup->close();
+    } else if (QWidget *modal = QApplication::activeModalWidget()) {
+      if (auto *dialog = qobject_cast<QDialog *>(modal))
+        dialog->reject();
+      else
+        modal->close();
+    }
+    QTimer::singleShot(10, qApp, [triesLeft] { endOfSession(triesLeft - 1); });
+    return;
+  }
+  App_End();
 }
 } // namespace
 
@@ -84,9 +114,17 @@ int Main(int argc, char **argv) {
   if (command) {
     if (const auto code = handOver(*command))
       return *code;
-  } else if (!session::acquireSingleInstance()) {
-    // A second copy ends at once and silently, before it touches anything.
-    return 0;
+  } else {
+    // A second copy ends at once and silently, before it touches anything; a
+    // lock that cannot be had at all has been named on stderr.
+    switch (session::acquireInstanceLock()) {
+    case session::InstanceLock::Acquired:
+      break;
+    case session::InstanceLock::AlreadyRunning:
+      return 0;
+    case session::InstanceLock::Failed:
+      return 1;
+    }
   }
 
   // Qt reads its platform when QApplication is built: the choice comes first.
@@ -115,7 +153,7 @@ int Main(int argc, char **argv) {
     QTimer::singleShot(0, [c = *command] { Run_Command(c); });
 
   // Logging off, SIGTERM, SIGINT and SIGHUP close the main window like an exit command.
-  session::onEndOfSession([] { App_End(); });
+  session::onEndOfSession([] { endOfSession(200); });
   const int code = app.exec();
   // The loop ended without an exit command: the three keys are still saved, once.
   Unload_Kavrel_S();

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cstdio>
+
 namespace ini {
 namespace {
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -270,27 +272,42 @@ void makeFolder(const QString &dir) {
 }
 } // namespace
 
-void Ini_Write(const QString &section, const QString &key, const QString &value,
+namespace {
+bool reportFailure(const QString &file, const QString &why) {
+  static QString last;
+  const QString line = QStringLiteral("morvane: cannot save the settings in %1: %2").arg(file, why);
+  if (line != last)
+    std::fprintf(stderr, "%s\n", qPrintable(line));
+  last = line;
+  return false;
+}
+} // namespace
+
+bool Ini_Write(const QString &section, const QString &key, const QString &value,
                const QString &file) {
   // The user's own settings folder is made at the first write, never by a read.
   if (file == iniPath())
     makeFolder(platform().settingsDir());
   bool ok = false;
   const QByteArray old = ini::load(file, &ok);
-  if (!ok)
-    return; // unreadable or not a file: leave it as it is
+  if (!ok) // unreadable or not a file: leave it as it is
+    return reportFailure(file, QStringLiteral("the file cannot be read, it is left as it is"));
   const QByteArray data = ini::replace(old, section.toUtf8(), key.toUtf8(), value.toUtf8());
   if (data == old && QFileInfo::exists(file))
-    return;
+    return true;
   // A temporary file renamed over the old one: a crash mid-write never leaves half a file.
   QSaveFile out(file);
   if (!out.open(QIODevice::WriteOnly))
-    return;
+    return reportFailure(file, out.errorString());
   if (out.write(data) != data.size()) {
+    const QString why = out.errorString();
     out.cancelWriting();
-    return;
+    return reportFailure(file, why);
   }
-  out.commit();
+  // Flush and rename: a full disk often shows only here.
+  if (!out.commit())
+    return reportFailure(file, out.errorString());
+  return true;
 }
 
 QString iniPath() { return platform().settingsDir() + QStringLiteral("/Morvane.ini"); }

@@ -10,8 +10,10 @@
 // At most 255 characters come back.
 QString Ini_Read(const QString &section, const QString &key, const QString &file);
 // Writes one key, creating the file and the section as needed (and, for the
-// settings file, its folder). Failures are silent.
-void Ini_Write(const QString &section, const QString &key, const QString &value,
+// settings file, its folder). False when the file could not be written: the
+// old file is then left whole, and one line on stderr names the file and why
+// (once for a run of failures alike, as a save writes many keys).
+bool Ini_Write(const QString &section, const QString &key, const QString &value,
                const QString &file);
 
 // App.Path + "\Morvane.ini" where the user can write to the program's folder;

@@ -22,6 +22,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <cstdio>
 #include <utility>
 
 namespace {
@@ -73,6 +74,29 @@ QRegion spotOf(const QWidget *child) {
   return px;
 }
 
+// The icon the user left, in the tray or floating.
+void backToResident() {
+  if (Try_Out)
+    Show_Kavrel_T();
+  else
+    Tray_Icon_Add();
+}
+
+// Qt paints no window on a screen of fewer than 16 bits a pixel (a colour map):
+// the overlay would stay black and every paint fail. Said once, then refused.
+bool depthSupported() {
+  const int depth = platform().colorDepth();
+  if (depth >= 16)
+    return true;
+  static bool said = false;
+  if (!said)
+    std::fprintf(stderr,
+                 "morvane: the screen has %d bits a pixel; drawing needs 16 or more, so the "
+                 "overlay does not open\n",
+                 depth);
+  said = true;
+  return false;
+}
 } // namespace
 
 // ---- loading and unloading ------------------------------------------------
@@ -85,6 +109,10 @@ void Show_Kavrel_G() {
   if (loading)
     return;
   keepLargeBuffersSeparate();
+  if (!instance && !depthSupported()) {
+    backToResident();
+    return;
+  }
   if (!instance) {
     loading = true;
     instance = new Kavrel_G;
@@ -346,10 +374,7 @@ void Kavrel_G::Step_Back() {
 }
 
 void Kavrel_G::Return_To_Resident() {
-  if (Try_Out)
-    Show_Kavrel_T();
-  else
-    Tray_Icon_Add();
+  backToResident();
   Unload_Kavrel_G();
 }
 

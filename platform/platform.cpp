@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPalette>
+#include <QPointer>
 #include <QRegion>
 #include <QScreen>
 #include <QSystemTrayIcon>
@@ -245,6 +246,11 @@ void Platform::animateRects(const QRect &from, const QRect &to) {
   }
 }
 
+int Platform::colorDepth() const {
+  const QScreen *s = QGuiApplication::primaryScreen();
+  return s ? s->depth() : 24;
+}
+
 void Platform::showWindowMove() {
   if (!x11::available())
     return;
@@ -336,9 +342,12 @@ bool Platform::openHelp(const QString &path) {
 }
 
 void Platform::notifyUser(QWidget *owner, const QString &text) {
-  QMessageBox box(QMessageBox::Information, QStringLiteral("Morvane"), text, QMessageBox::Ok,
-                  owner);
-  box.exec();
+  // On the heap: if the owner is deleted while the box is up, the box goes with
+  // it and its loop ends, instead of a window freeing an object on this stack.
+  QPointer<QMessageBox> box = new QMessageBox(QMessageBox::Information, QStringLiteral("Morvane"),
+                                              text, QMessageBox::Ok, owner);
+  box->exec();
+  delete box.data();
 }
 
 QString Platform::appPath() const { return QCoreApplication::applicationDirPath(); }

@@ -93,6 +93,9 @@ public:
   // At the start of `cover`'s first paint: the picture captureScreen(cover) gave is complete.
   virtual void firstPaint(QWidget *cover);
 
+  // Bits a pixel of the primary monitor's picture (24 or 32 on today's desktops).
+  virtual int colorDepth() const;
+
   // Window stacking and decoration.
   virtual void setTopMost(QWidget *w, bool on);
   virtual void skipTaskbar(QWidget *w);

@@ -2,15 +2,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLockFile>
 #include <QSocketNotifier>
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,10 +40,13 @@ public:
   }
 };
 
-QString userName() {
-  if (const passwd *pw = ::getpwuid(::getuid()))
-    return QString::fromLocal8Bit(pw->pw_name);
-  return QString::number(::getuid());
+// The fallback private folder: $XDG_CONFIG_HOME/morvane.
+QString configDir() {
+  // A relative or empty XDG_CONFIG_HOME is invalid and must be ignored.
+  QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+  if (!config.startsWith(QLatin1Char('/')))
+    config = QDir::homePath() + QStringLiteral("/.config");
+  return QDir::cleanPath(config + QStringLiteral("/morvane"));
 }
 // A real folder (not a link) owned by this user that nobody else may enter.
 bool isPrivateFolder(const QString &path) {
@@ -57,34 +61,44 @@ QString privateDir() {
   const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
   if (runtime.startsWith(QLatin1Char('/')) && isPrivateFolder(runtime))
     return runtime;
-  // A relative or empty XDG_CONFIG_HOME is invalid and must be ignored.
-  QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-  if (!config.startsWith(QLatin1Char('/')))
-    config = QDir::homePath() + QStringLiteral("/.config");
-  const QString dir = QDir::cleanPath(config + QStringLiteral("/morvane"));
-  QDir().mkpath(config);
+  const QString dir = configDir();
+  QDir().mkpath(QFileInfo(dir).path());
   ::mkdir(QFile::encodeName(dir).constData(), 0700);
   return isPrivateFolder(dir) ? dir : QString();
 }
 
-bool acquireSingleInstance() {
+InstanceLock acquireInstanceLock() {
   static QLockFile *lock = nullptr;
   if (lock)
-    return true;
-  // The user's private runtime folder when the session has one; else the shared
-  // temporary folder, with the user's name in the lock's name.
-  const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-  const QString dir = !runtime.isEmpty() && QDir(runtime).exists() ? runtime : QDir::tempPath();
-  const QString path = dir + QStringLiteral("/morvane-%1.lock").arg(userName());
+    return InstanceLock::Acquired;
+  const QString dir = privateDir();
+  if (dir.isEmpty()) {
+    std::fprintf(stderr,
+                 "morvane: no place for the lock: %s is not a folder of this user's closed to "
+                 "others\n",
+                 qPrintable(configDir()));
+    return InstanceLock::Failed;
+  }
+  const QString path = dir + QStringLiteral("/morvane.lock");
   auto *l = new QLockFile(path);
   // A lock left by a crashed instance is taken over at once.
   l->setStaleLockTime(0);
-  if (!l->tryLock(0)) {
-    delete l;
-    return false;
+  // Created for this user alone.
+  const mode_t oldMask = ::umask(077);
+  const bool locked = l->tryLock(0);
+  ::umask(oldMask);
+  if (locked) {
+    lock = l;
+    return InstanceLock::Acquired;
   }
-  lock = l;
-  return true;
+  const QLockFile::LockError error = l->error();
+  delete l;
+  if (error == QLockFile::LockFailedError)
+    return InstanceLock::AlreadyRunning;
+  std::fprintf(stderr, "morvane: cannot take the lock %s: %s\n", qPrintable(path),
+               error == QLockFile::PermissionError ? "permission denied"
+                                                   : "cannot create the file");
+  return InstanceLock::Failed;
 }
 
 void onEndOfSession(std::function<void()> handler) {

@@ -12,8 +12,11 @@ namespace session {
 // to others, else $XDG_CONFIG_HOME/morvane (made 0700). Checked to be a real
 // folder of this user's, not a link; empty when no such folder can be had.
 QString privateDir();
-// True for the first instance of this user; the lock dies with the process.
-bool acquireSingleInstance();
+// The single-instance lock, morvane.lock in privateDir() (mode 0600); it dies
+// with the process. Failed when no lock can be had there (no private folder, a
+// file that cannot be opened): one line on stderr has then named it and why.
+enum class InstanceLock { Acquired, AlreadyRunning, Failed };
+InstanceLock acquireInstanceLock();
 // Runs `handler` on the event loop when SIGTERM, SIGINT or SIGHUP arrives, or
 // when the application is asked to quit (how the session manager's Die, the end
 // of the session, arrives). A session checkpoint does not run it.

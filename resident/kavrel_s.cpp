@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QCursor>
+#include <QFileInfo>
 #include <QMenu>
 
 namespace {
@@ -143,6 +144,9 @@ void Tray_Icon_Delete() {
 
 void Show_Help(QWidget *owner) {
   const QString path = platform().appPath() + QStringLiteral("/Morvane.html");
-  if (!platform().openHelp(path))
-    platform().notifyUser(owner, captions::helpMissing(path));
+  if (platform().openHelp(path))
+    return;
+  // A page that is there but would not open means no program could show it.
+  platform().notifyUser(owner, QFileInfo(path).isFile() ? captions::helpNoViewer(path)
+                                                        : captions::helpMissing(path));
 }

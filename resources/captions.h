@@ -14,6 +14,9 @@ inline QString m_Exit() { return QStringLiteral("終了"); }
 inline QString helpMissing(const QString &path) {
   return QStringLiteral("ヘルプファイルが見つかりません。\n%1").arg(path);
 }
+inline QString helpNoViewer(const QString &path) {
+  return QStringLiteral("ヘルプを開くプログラムがありません。\n%1").arg(path);
+}
 // A Wayland session without XWayland, through which Morvane's windows go.
 inline QString noXWayland() {
   return QStringLiteral(

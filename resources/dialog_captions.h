@@ -54,6 +54,10 @@ inline QStringList buttons() {
   return {QStringLiteral("設定変更"), QStringLiteral("初期設定に戻す"), QStringLiteral("ﾍﾙﾌﾟ"),
           QStringLiteral("ｷｬﾝｾﾙ"), QStringLiteral("保存して終了")};
 }
+// A save that could not be written (a read-only file or folder, a full disk).
+inline QString notSaved(const QString &path) {
+  return QStringLiteral("設定を保存できませんでした。\n%1").arg(path);
+}
 // The pen colour chooser.
 inline QString colorTitle() { return QStringLiteral("色の設定"); }
 inline QString colorBasic() { return QStringLiteral("基本色(&B):"); }

@@ -7,7 +7,9 @@
 #include "core/default_pens.h"
 #include "core/ini.h"
 #include "core/kavrel_b.h"
+#include "platform/platform.h"
 #include "resident/kavrel_s.h"
+#include "resources/dialog_captions.h"
 #include "settings_dialog/dialog_widgets.h"
 
 #include <QCoreApplication>
@@ -59,38 +61,44 @@ void Kavrel_I::lbl_Button_MouseUp(int i) {
 // Each global is set just before its key is written, so model and file agree.
 void Kavrel_I::Save_Settings() {
   const QString file = iniPath();
+  bool ok = true;
   Pen_No = Sel_First;
-  Ini_Write(section, QStringLiteral("First_Kind"), QString::number(Pen_No), file);
+  ok &= Ini_Write(section, QStringLiteral("First_Kind"), QString::number(Pen_No), file);
   Undo_Mode = Sel_Undo;
-  Ini_Write(section, QStringLiteral("Undo"), QString::number(Undo_Mode), file);
+  ok &= Ini_Write(section, QStringLiteral("Undo"), QString::number(Undo_Mode), file);
   for (int n = 1; n <= 9; ++n) {
     const QString sec = penSection(n);
     Pen_Color[n] = Line2[n]->borderColor();
-    Ini_Write(sec, penKey("BorderColor", n), QString::number(Pen_Color[n]), file);
+    ok &= Ini_Write(sec, penKey("BorderColor", n), QString::number(Pen_Color[n]), file);
     Pen_Width[n] = qint16(Line2[n]->borderWidth());
-    Ini_Write(sec, penKey("BorderWidth", n), QString::number(Pen_Width[n]), file);
+    ok &= Ini_Write(sec, penKey("BorderWidth", n), QString::number(Pen_Width[n]), file);
     Pen_Style[n] = qint16(Line2[n]->borderStyle());
-    Ini_Write(sec, penKey("BorderStyle", n), QString::number(Pen_Style[n]), file);
+    ok &= Ini_Write(sec, penKey("BorderStyle", n), QString::number(Pen_Style[n]), file);
     Pen_Toimei[n] = Sel_Toimei[n];
-    Ini_Write(sec, penKey("DrawMode", n), QString::number(Pen_Toimei[n]), file);
+    ok &= Ini_Write(sec, penKey("DrawMode", n), QString::number(Pen_Toimei[n]), file);
   }
+  if (!ok)
+    platform().notifyUser(this, captions::dialog::notSaved(file));
 }
 
 void Kavrel_I::Restore_Defaults() {
   const QString file = iniPath();
+  bool ok = true;
   Pen_No = 1;
-  Ini_Write(section, QStringLiteral("First_Kind"), QString::number(Pen_No), file);
+  ok &= Ini_Write(section, QStringLiteral("First_Kind"), QString::number(Pen_No), file);
   Undo_Mode = 0;
-  Ini_Write(section, QStringLiteral("Undo"), QString::number(Undo_Mode), file);
+  ok &= Ini_Write(section, QStringLiteral("Undo"), QString::number(Undo_Mode), file);
   for (int n = 1; n <= 9; ++n) {
     const QString sec = penSection(n);
     Pen_Color[n] = Line1[n].color;
-    Ini_Write(sec, penKey("BorderColor", n), QString::number(Pen_Color[n]), file);
+    ok &= Ini_Write(sec, penKey("BorderColor", n), QString::number(Pen_Color[n]), file);
     Pen_Width[n] = Line1[n].width;
-    Ini_Write(sec, penKey("BorderWidth", n), QString::number(Pen_Width[n]), file);
+    ok &= Ini_Write(sec, penKey("BorderWidth", n), QString::number(Pen_Width[n]), file);
     Pen_Style[n] = Line1[n].style;
-    Ini_Write(sec, penKey("BorderStyle", n), QString::number(Pen_Style[n]), file);
+    ok &= Ini_Write(sec, penKey("BorderStyle", n), QString::number(Pen_Style[n]), file);
     Pen_Toimei[n] = defaultToimei(n);
-    Ini_Write(sec, penKey("DrawMode", n), QString::number(Pen_Toimei[n]), file);
+    ok &= Ini_Write(sec, penKey("DrawMode", n), QString::number(Pen_Toimei[n]), file);
   }
+  if (!ok)
+    platform().notifyUser(this, captions::dialog::notSaved(file));
 }

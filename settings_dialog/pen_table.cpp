@@ -9,6 +9,7 @@
 #include "settings_dialog/dialog_widgets.h"
 
 #include <QComboBox>
+#include <QPointer>
 #include <QPushButton>
 
 std::optional<qint32> Kavrel_I::runColorDialog(Kavrel_I *owner) {
@@ -16,10 +17,14 @@ std::optional<qint32> Kavrel_I::runColorDialog(Kavrel_I *owner) {
   QList<QColor> custom;
   for (int k = 0; k < 16; ++k)
     custom << platform().systemColor(k);
-  ColorChooser dlg(owner, custom);
-  if (dlg.exec() != QDialog::Accepted)
+  // On the heap: the dialog may be unloaded, and its children deleted, while the
+  // chooser's loop runs.
+  QPointer<ColorChooser> dlg = new ColorChooser(owner, custom);
+  const bool accepted = dlg->exec() == QDialog::Accepted && dlg;
+  const QColor c = dlg ? dlg->selectedColor() : QColor();
+  delete dlg.data();
+  if (!accepted)
     return std::nullopt;
-  const QColor c = dlg.selectedColor();
   return qint32(c.red() | (c.green() << 8) | (c.blue() << 16));
 }
 

@@ -8,11 +8,31 @@
 #include "platform/wayland.h"
 
 #include <QDeadlineTimer>
+#include <QGuiApplication>
 #include <QProcess>
+#include <QScreen>
 #include <QStandardPaths>
+
+#include <csignal>
+#include <unistd.h>
 
 namespace {
 constexpr int AnswerMs = 3000;
+
+// The most bytes a PPM of every output can take: the desktop's bounding box in
+// device pixels, 3 bytes a pixel, a quarter more for outputs whose scale Qt
+// rounds, and room for the header.
+qint64 largestPicture(const QRect &area) {
+  QRect desktop;
+  qreal ratio = 1;
+  for (const QScreen *s : QGuiApplication::screens()) {
+    desktop |= s->geometry();
+    ratio = qMax(ratio, s->devicePixelRatio());
+  }
+  const qint64 pixels = qMax(qint64(desktop.width() * ratio) * qint64(desktop.height() * ratio),
+                             qint64(area.width()) * area.height());
+  return pixels * 3 * 5 / 4 + 4096;
+}
 
 class GrimCapture : public ScreenCapture {
 public:
@@ -26,28 +46,54 @@ public:
     const QDeadlineTimer deadline(AnswerMs);
     QProcess grim;
     grim.setProcessChannelMode(QProcess::SeparateChannels);
+    // A group of its own, so that a wrapper's children end with it.
+    grim.setChildProcessModifier([] { ::setpgid(0, 0); });
     grim.start(QStringLiteral("grim"),
                {QStringLiteral("-t"), QStringLiteral("ppm"), QStringLiteral("-")});
     if (!grim.waitForStarted(int(deadline.remainingTime()))) {
       why = QStringLiteral("grim did not start");
       return {};
     }
-    grim.closeWriteChannel();
-    if (!grim.waitForFinished(int(qMax<qint64>(1, deadline.remainingTime())))) {
-      grim.kill();
+    const qint64 group = grim.processId();
+    const auto endGroup = [&] {
+      ::kill(pid_t(-group), SIGKILL);
       grim.waitForFinished(500);
-      why = QStringLiteral("grim gave no picture within 3 s");
-      return {};
+    };
+    grim.closeWriteChannel();
+    // Read as it comes, and no further than the whole desktop's picture can be.
+    const qint64 limit = largestPicture(area);
+    QByteArray out;
+    QByteArray err;
+    while (grim.state() != QProcess::NotRunning) {
+      if (deadline.hasExpired()) {
+        endGroup();
+        why = QStringLiteral("grim gave no picture within 3 s");
+        return {};
+      }
+      // Short waits: what comes on stderr is trimmed between them.
+      grim.waitForReadyRead(int(qBound(qint64(1), deadline.remainingTime(), qint64(20))));
+      out += grim.readAllStandardOutput();
+      err = (err + grim.readAllStandardError()).right(4096);
+      if (out.size() > limit) {
+        endGroup();
+        why = QStringLiteral("grim's picture is larger than the screen's (%1 bytes read)")
+                  .arg(out.size());
+        return {};
+      }
     }
+    out += grim.readAllStandardOutput();
+    err = (err + grim.readAllStandardError()).right(4096);
+    // Children of a wrapper that ended before them go too.
+    ::kill(pid_t(-group), SIGKILL);
     if (grim.exitStatus() != QProcess::NormalExit || grim.exitCode() != 0) {
-      const QByteArray err = grim.readAllStandardError().trimmed();
+      err = err.trimmed();
       why = QStringLiteral("grim failed: %1")
                 .arg(err.isEmpty() ? QStringLiteral("exit %1").arg(grim.exitCode())
                                    : QString::fromLocal8Bit(err.split('\n').last()));
       return {};
     }
     QImage desktop;
-    desktop.loadFromData(grim.readAllStandardOutput(), "PPM");
+    desktop.loadFromData(out, "PPM");
     if (desktop.isNull()) {
       why = QStringLiteral("grim's picture was unreadable");
       return {};

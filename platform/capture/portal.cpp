@@ -12,12 +12,18 @@
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QUrl>
 
+#include <atomic>
+#include <ctime>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -28,15 +34,72 @@ const QString Service = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString DesktopPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString RequestInterface = QStringLiteral("org.freedesktop.portal.Request");
 
-// Only a regular file of this user, named by the portal's answer to our own
-// request: nothing else can be removed through a stray answer.
-void removeShot(const QString &uri) {
+// A file's age may lag the clock by a tick of the file system's coarse time.
+constexpr qint64 ClockSlackNs = 1000000000;
+
+qint64 nowNs() {
+  timespec t{};
+  ::clock_gettime(CLOCK_REALTIME, &t);
+  return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+QString canonicalDir(const QString &dir) {
+  return dir.isEmpty() ? QString() : QFileInfo(dir).canonicalFilePath();
+}
+
+// The folders the portals save their pictures in: the Pictures folder and below
+// it (GNOME, KDE), the home folder, the temporary and the runtime folder
+// (wlroots' portal).
+bool inPortalFolder(const QString &folder) {
+  const QString pictures =
+      canonicalDir(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
+  if (!pictures.isEmpty() && (folder == pictures || folder.startsWith(pictures + QLatin1Char('/'))))
+    return true;
+  for (const QString &d :
+       {QDir::homePath(), QDir::tempPath(), qEnvironmentVariable("XDG_RUNTIME_DIR")})
+    if (!d.isEmpty() && folder == canonicalDir(d))
+      return true;
+  return false;
+}
+
+// The answer's file is removed only when it is plainly the portal's fresh
+// picture for our request: any process on the session bus can send an answer
+// to a request path, and must not make us delete the user's other files.
+// Called only after an answer 0 whose picture decoded.
+void removeShot(const QString &uri, qint64 askedNs) {
   const QUrl url(uri);
   if (!url.isLocalFile())
     return;
-  const QFileInfo f(url.toLocalFile());
-  if (f.isFile() && !f.isSymLink() && f.ownerId() == ::getuid())
-    QFile::remove(f.filePath());
+  const QString path = url.toLocalFile();
+  // No "..", "." or doubled slashes: the name is taken as it stands.
+  if (!path.startsWith(QLatin1Char('/')) || QDir::cleanPath(path) != path)
+    return;
+  struct stat st;
+  if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode) ||
+      st.st_uid != ::getuid())
+    return;
+  // Written after we asked: an older file is someone's own.
+  const qint64 written = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  if (written < askedNs - ClockSlackNs)
+    return;
+  if (!inPortalFolder(canonicalDir(QFileInfo(path).path())))
+    return;
+  QFile::remove(path);
+}
+
+// The picture an answer names, read whole; null when it is not a local picture.
+QImage readShot(const QString &uri) {
+  const QUrl url(uri);
+  return url.isLocalFile() ? QImage(url.toLocalFile()) : QImage();
+}
+
+// Request tokens are never reused in the life of the process, and cannot be
+// guessed: an abandoned request still listens on its path.
+QString nextToken() {
+  static std::atomic<quint64> serial{0};
+  return QStringLiteral("morvane_%1_%2")
+      .arg(++serial)
+      .arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'));
 }
 
 // One request object's answer.
@@ -48,12 +111,14 @@ public:
   QString uri;
   QEventLoop *loop = nullptr;
   bool abandoned = false; // the capture has failed already; only the file matters
+  qint64 askedNs = 0;
 
 public slots:
   void onResponse(uint code, const QVariantMap &results) {
     const QString file = results.value(QStringLiteral("uri")).toString();
     if (abandoned) {
-      removeShot(file);
+      if (code == 0 && !readShot(file).isNull())
+        removeShot(file, askedNs);
       deleteLater();
       return;
     }
@@ -107,21 +172,20 @@ public:
     }
     const uint response = answer->response;
     const QString uri = answer->uri;
+    const qint64 askedNs = answer->askedNs;
     delete answer;
     if (response != 0) {
-      removeShot(uri);
       why = response == 1
                 ? QStringLiteral("the screenshot was refused")
                 : QStringLiteral("the screenshot portal gave up (response %1)").arg(response);
       return {};
     }
-    const QUrl url(uri);
-    const QImage desktop = url.isLocalFile() ? QImage(url.toLocalFile()) : QImage();
-    removeShot(uri);
+    const QImage desktop = readShot(uri);
     if (desktop.isNull()) {
       why = QStringLiteral("the screenshot portal's picture was unreadable (%1)").arg(uri);
       return {};
     }
+    removeShot(uri, askedNs);
     return wayland::fitToArea(desktop, area);
   }
 
@@ -129,13 +193,14 @@ private:
   // Sends the request and waits up to 3 s for its answer. Null when the call
   // itself failed; otherwise the answer, received or not, and its request path.
   Answer *request(QDBusConnection &bus, QString &handle, QString &why) {
-    const QString token = QStringLiteral("morvane%1").arg(++serial_);
+    const QString token = nextToken();
     // The portal derives the request's path from our name and the token; we
     // listen there before asking, so that no answer can come too early.
     QString sender = bus.baseService().mid(1);
     sender.replace(QLatin1Char('.'), QLatin1Char('_'));
     handle = DesktopPath + QStringLiteral("/request/") + sender + QLatin1Char('/') + token;
     auto *answer = new Answer;
+    answer->askedNs = nowNs();
     const auto listen = [&](const QString &path, bool on) {
       const QString signal = QStringLiteral("Response");
       const char *slot = SLOT(onResponse(uint, QVariantMap));
@@ -181,7 +246,6 @@ private:
   }
 
   bool waiting_ = false;
-  int serial_ = 0;
 };
 } // namespace
 

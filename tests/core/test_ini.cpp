@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
+
+#include <cstdio>
 
 #include <gtest/gtest.h>
 
@@ -21,6 +24,21 @@ void writeAll(const QString &path, const QByteArray &data) {
   QFile f(path);
   ASSERT_TRUE(f.open(QIODevice::WriteOnly));
   f.write(data);
+}
+// What `write` printed on stderr.
+template <class F> QByteArray stderrOf(F write) {
+  QTemporaryFile out;
+  if (!out.open())
+    return "no temporary file";
+  std::fflush(stderr);
+  const int saved = ::dup(2);
+  ::dup2(out.handle(), 2);
+  write();
+  std::fflush(stderr);
+  ::dup2(saved, 2);
+  ::close(saved);
+  out.seek(0);
+  return out.readAll();
 }
 } // namespace
 
@@ -128,7 +146,13 @@ TEST_F(IniFile, WriteReplacesTheFileWholeAndKeepsItsMode) {
 TEST_F(IniFile, UnusableFilesAreNeitherReadNorReplaced) {
   QDir(dir.path()).mkdir("Morvane.ini");
   EXPECT_EQ(Ini_Read("S", "k", path()), "");
-  Ini_Write("S", "k", "1", path());
+  // The failure is said once on stderr, naming the file, however many keys fail.
+  const QByteArray said = stderrOf([&] {
+    EXPECT_FALSE(Ini_Write("S", "k", "1", path()));
+    EXPECT_FALSE(Ini_Write("S", "j", "1", path()));
+  });
+  EXPECT_EQ(said.count('\n'), 1) << said.constData();
+  EXPECT_TRUE(said.contains(QFile::encodeName(path()))) << said.constData();
   EXPECT_TRUE(QFileInfo(path()).isDir());
 }
 
@@ -142,8 +166,11 @@ TEST_F(IniFile, ReadOnlyFolderFailsSilentlyAndKeepsTheFile) {
   EXPECT_EQ(readAll(path()), "[S]\nk=1\n");
 }
 
-TEST_F(IniFile, WriteIntoMissingFolderIsSilent) {
+TEST_F(IniFile, WriteIntoMissingFolderFailsAndSaysWhy) {
   const QString p = dir.path() + "/gone/Morvane.ini";
-  Ini_Write("S", "k", "1", p);
+  const QByteArray said = stderrOf([&] { EXPECT_FALSE(Ini_Write("S", "k", "1", p)); });
+  EXPECT_TRUE(said.startsWith("morvane: cannot save the settings in " + QFile::encodeName(p)))
+      << said.constData();
   EXPECT_FALSE(QFileInfo::exists(p));
+  EXPECT_TRUE(Ini_Write("S", "k", "1", path()));
 }

@@ -3,7 +3,7 @@
 # real morvane binary copied into a fresh program folder.
 #
 #   source "$(dirname "$0")/lib.sh"
-#   e2e_start_x [WIDTHxHEIGHT] [DPI]   # Xvfb + icewm, waits for the tray
+#   e2e_start_x [WxH] [DPI] [DEPTH]    # Xvfb + icewm, waits for the tray
 #   e2e_start_xorg_dummy                # the same on two monitors (Xorg, root)
 #   e2e_start_morvane                   # copies the binary to $APPDIR, starts it
 #   e2e_wait_tray_icon                  # waits until the tray icon is embedded
@@ -62,10 +62,11 @@ wait_for() {
 }
 
 e2e_start_x() {
-  local size=${1:-1280x800} dpi=${2:-96}
+  local size=${1:-1280x800} dpi=${2:-96} depth=${3:-24}
   command -v Xvfb >/dev/null || fail "Xvfb is not installed (run scripts/deps.sh)"
   local fdfile=$E2E_ROOT/display
-  Xvfb -displayfd 3 -screen 0 "${size}x24" -dpi "$dpi" -nolisten tcp -noreset 3>"$fdfile" \
+  rm -f "$fdfile" # a second server in the same test must not read the first one's number
+  Xvfb -displayfd 3 -screen 0 "${size}x${depth}" -dpi "$dpi" -nolisten tcp -noreset 3>"$fdfile" \
     >"$E2E_ROOT/xvfb.log" 2>&1 &
   E2E_PIDS+=($!)
   wait_for 10 test -s "$fdfile" || fail "Xvfb did not start"
@@ -79,6 +80,7 @@ e2e_start_xorg_dummy() {
   command -v Xorg >/dev/null || fail "Xorg is not installed (run scripts/deps.sh)"
   [ "$(id -u)" = 0 ] || fail "Xorg with the dummy driver needs root"
   local fdfile=$E2E_ROOT/display
+  rm -f "$fdfile" # a second server in the same test must not read the first one's number
   cat >"$E2E_ROOT/xorg.conf" <<'CONF'
 Section "Device"
   Identifier "dummy"

@@ -10,6 +10,9 @@ rel_overlay_active() {
 # Presses the tray icon and waits until the overlay is up and has the keyboard.
 rel_open_overlay() {
   local cx cy
+  # The icon is a new window at every return to the tray: a press within a few
+  # milliseconds of its mapping lands on the tray host, not on the icon.
+  sleep 0.1
   read -r cx cy < <(e2e_tray_center) || fail "no tray icon to press"
   xdotool mousemove "$cx" "$cy" mousedown 1
   wait_for 5 e2e_overlay_window || fail "the tray press opened no full-screen overlay"

@@ -2,6 +2,8 @@
 # Ten starts at the same moment: exactly one copy stays running, with one tray
 # icon; the others end at once and quietly. Then the same again with the
 # survivor killed hard, so the race is for a lock left behind by a dead process.
+# The lock is the user's alone: a file of that name in /tmp, made by someone
+# else, changes nothing, and a lock folder that is not the user's is said so.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/reliability_lib.sh"
 
@@ -57,4 +59,29 @@ race 1
 } 2>/dev/null
 e2e_wait_no_tray_icon 10 || fail "the killed copy's icon stayed"
 race 2
-pass "one running copy and one tray icon out of ten starts, twice"
+[ "$(stat -c %a "$XDG_RUNTIME_DIR/morvane.lock")" = 600 ] || fail "the lock is not the user's alone"
+kill "$MORVANE_PID"
+e2e_wait_exit 10
+
+# No runtime folder: another user's file where a shared lock would be is ignored,
+# the lock goes into the user's closed config folder.
+# A temporary folder of the test's own stands in for /tmp.
+mkdir -p "$E2E_ROOT/tmp" && chmod 1777 "$E2E_ROOT/tmp"
+shared=$E2E_ROOT/tmp/morvane-$(id -un).lock
+touch "$shared" && chown nobody "$shared" && chmod 644 "$shared"
+e2e_start_with_icon -u XDG_RUNTIME_DIR TMPDIR="$E2E_ROOT/tmp"
+[ "$(stat -c %a "$XDG_CONFIG_HOME/morvane")" = 700 ] || fail "the lock's folder is open to others"
+[ "$(stat -c %a "$XDG_CONFIG_HOME/morvane/morvane.lock")" = 600 ] || fail "no private lock"
+kill "$MORVANE_PID"
+e2e_wait_exit 10
+
+# That folder a link to somewhere else: one line names it, and the start fails.
+rm -rf "$XDG_CONFIG_HOME/morvane"
+mkdir -p "$E2E_ROOT/elsewhere" && ln -s "$E2E_ROOT/elsewhere" "$XDG_CONFIG_HOME/morvane"
+e2e_start_morvane -u XDG_RUNTIME_DIR TMPDIR="$E2E_ROOT/tmp"
+e2e_wait_exit 10
+rc=$?
+[ "$rc" = 1 ] || fail "a lock folder that is a link: status $rc"
+[ "$(grep -c "morvane: .*$XDG_CONFIG_HOME/morvane" "$E2E_ROOT/morvane.log")" = 1 ] ||
+  fail "the lock's folder was not named: $(cat "$E2E_ROOT/morvane.log")"
+pass "one running copy and one tray icon out of ten starts, twice; the lock is the user's alone"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The screen changes size while the program waits in the tray (RandR on Xvfb):
 # every later opening covers the new screen exactly and freezes what it showed.
+# An 8-bit screen, where no window can be painted, is refused once, plainly.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/reliability_lib.sh"
 
@@ -49,4 +50,26 @@ check_opening 1600 1200 '#7a5a9a'
 rel_set_screen 800 600
 check_opening 800 600 '#9a7a5a'
 e2e_alive || fail "the program ended"
-pass "1024x768, 1600x1200 and 800x600 in turn"
+kill "$MORVANE_PID"
+e2e_wait_exit 10
+# A fresh X server and window manager in place of the first ones.
+for p in "${E2E_PIDS[@]}"; do kill "$p" 2>/dev/null; done
+for p in "${E2E_PIDS[@]}"; do wait "$p" 2>/dev/null; done
+E2E_PIDS=()
+
+# 8 bits a pixel: no overlay, the icon back, one line that says why, no paint errors.
+e2e_start_x 1024x768 96 8
+W=1024 H=768
+e2e_start_with_icon
+for round in 1 2; do
+  read -r cx cy < <(e2e_tray_center) || fail "8-bit screen: no tray icon to press ($round)"
+  xdotool mousemove "$cx" "$cy" click 1
+  sleep 1
+  e2e_no_overlay || fail "8-bit screen: an overlay opened"
+  e2e_wait_tray_icon 5 || fail "8-bit screen: the tray icon did not come back"
+done
+e2e_alive || fail "8-bit screen: the program ended"
+[ "$(grep -c 'bits a pixel' "$E2E_ROOT/morvane.log")" = 1 ] ||
+  fail "8-bit screen: not said once: $(cat "$E2E_ROOT/morvane.log")"
+grep -q QPainter "$E2E_ROOT/morvane.log" && fail "8-bit screen: paint errors: $(cat "$E2E_ROOT/morvane.log")"
+pass "1024x768, 1600x1200 and 800x600 in turn; an 8-bit screen refused once"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SIGTERM (and SIGHUP, SIGINT) in the middle of things: in the middle of a stroke
-# on the overlay, inside the settings dialog's modal loop and inside the tray
-# menu's. Each ends the program promptly and in order: status 0, the tray icon
+# on the overlay, inside the settings dialog's modal loop, the colour chooser's
+# on top of it, the help message box's and the tray menu's. Each ends the program promptly and in order: status 0, the tray icon
 # gone, the resident window's three keys written and nothing else in the file lost.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/reliability_lib.sh"
@@ -34,7 +34,7 @@ start() {
   seed_ini
   # Try_Out=True would start the floating icon: the tray is what is tested here.
   sed -i 's/^Try_Out=True/Try_Out=False/' "$INI"
-  e2e_start_with_icon
+  e2e_start_with_icon "$@"
   # The file must say True at the end only if the program wrote it: make it differ.
   sed -i 's/^Try_Out=False/Try_Out=True/' "$INI"
 }
@@ -57,6 +57,37 @@ wait_for 10 bash -c "[ -n \"\$(xdotool search --onlyvisible --name 'の設定' 2
   fail "the settings dialog did not open"
 sleep 0.3
 end_with TERM "in the settings dialog"
+
+# 2b. Inside the colour chooser, opened from the settings dialog's first pen.
+start
+read -r cx cy < <(e2e_tray_center)
+xdotool mousemove "$cx" "$cy" click 3
+sleep 0.4
+xdotool key Down Down Return
+dialog_window() { xdotool search --onlyvisible --name 'の設定' 2>/dev/null | head -n1; }
+wait_for 10 bash -c "$(declare -f dialog_window); [ -n \"\$(dialog_window)\" ]" ||
+  fail "the settings dialog did not open"
+sleep 0.3
+eval "$(xdotool getwindowgeometry --shell "$(dialog_window)")"
+# The first pen's colour button, in the frameless dialog's own pixels.
+xdotool mousemove $((X + 100)) $((Y + 90)) click 1
+wait_for 10 bash -c "[ -n \"\$(xdotool search --onlyvisible --name '色の設定' 2>/dev/null)\" ]" ||
+  fail "the colour chooser did not open"
+sleep 0.3
+end_with TERM "in the colour chooser"
+
+# 2c. Inside the help message box: nothing on PATH can open the page.
+mkdir -p "$E2E_ROOT/nobin"
+start PATH="$E2E_ROOT/nobin"
+box_open() { [ -n "$(xdotool search --onlyvisible --name '^Morvane$' 2>/dev/null)" ]; }
+box_open && fail "a window named Morvane is up before the help box"
+read -r cx cy < <(e2e_tray_center)
+xdotool mousemove "$cx" "$cy" click 3
+sleep 0.4
+xdotool key Down Down Down Return
+wait_for 10 box_open || fail "the help message box did not open"
+sleep 0.3
+end_with TERM "in the help message box"
 
 # 3. Inside the tray menu, and the other two signals.
 start
@@ -85,4 +116,4 @@ rc=$?
 [ "$(ini_get Section Try_Out)" = True ] || fail "during the slide: Try_Out is '$(ini_get Section Try_Out)'"
 [ "$(ini_get Section Form_Left)" = 1234 ] || fail "during the slide: Form_Left is '$(ini_get Section Form_Left)'"
 [ "$(ini_get Mine foreign)" = 1 ] || fail "during the slide: a foreign key was lost"
-pass "TERM while drawing, in the dialog and during the slide, HUP in the menu, INT in the tray"
+pass "TERM while drawing, in the dialog, the colour chooser, the help box and during the slide, HUP in the menu, INT in the tray"

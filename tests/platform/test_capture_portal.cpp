@@ -1,8 +1,9 @@
 // The screenshot portal's client against a stand-in portal on a private
 // session bus that speaks the documented interface: the request object's
-// path, the Response signal with "uri", a refusal, and an answer too late.
-// The same bus serves the global key's GlobalShortcuts client: its session,
-// the binding with the preferred trigger, and Activated.
+// path, the Response signal with "uri", a refusal, and an answer too late;
+// answers naming files that are not the portal's fresh picture. The same
+// bus serves the global key's GlobalShortcuts client: its session, the
+// binding with the preferred trigger, and Activated.
 
 #include "platform/capture/capture.h"
 #include "platform/shortcut/shortcut.h"
@@ -12,6 +13,8 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVirtualObject>
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
@@ -46,6 +49,7 @@ class StandInPortal : public QObject {
 public:
   enum Mode { Answer, Refuse, AnswerLate } mode = Answer;
   QString file;   // the PNG the answer names
+  QImage picture; // written to `file` as the answer goes out, as a portal saves its shot
   QString handle; // the request's path, as the documentation derives it
   QVariantMap options;
   bool closed = false;
@@ -64,9 +68,10 @@ public slots:
     QTimer::singleShot(delay, this, [this, path = handle] {
       QDBusMessage signal = QDBusMessage::createSignal(
           path, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
+      if (!picture.isNull())
+        picture.save(file);
       QVariantMap results;
-      if (mode != Refuse)
-        results[QStringLiteral("uri")] = QUrl::fromLocalFile(file).toString();
+      results[QStringLiteral("uri")] = QUrl::fromLocalFile(file).toString();
       signal << uint(mode == Refuse ? 1 : 0) << results;
       QDBusConnection(Bus).send(signal);
     });
@@ -172,9 +177,12 @@ protected:
     p.fillRect(0, 800, 800, 800, Qt::blue);
     p.fillRect(800, 800, 800, 800, Qt::white);
     p.end();
-    portal->file = dir.filePath(QStringLiteral("Screenshot.png"));
-    ASSERT_TRUE(shot.save(portal->file));
+    portal->picture = shot;
+    // Directly in the temporary folder, where wlroots' portal saves its shots.
+    portal->file = QDir::temp().filePath(
+        QStringLiteral("morvane-portal-test-%1.png").arg(QCoreApplication::applicationPid()));
   }
+  void TearDown() override { QFile::remove(portal->file); }
 
   static QProcess *daemon;
   static StandInPortal *portal;
@@ -213,6 +221,46 @@ TEST_F(CapturePortal, RefusalIsAFailedCapture) {
   portal->mode = StandInPortal::Refuse;
   EXPECT_TRUE(way->grab(QRect(0, 0, 800, 800), why).isNull());
   EXPECT_TRUE(why.contains(QStringLiteral("refused"))) << why.toStdString();
+  EXPECT_TRUE(QFile::exists(portal->file)) << "a refusal's file was removed";
+}
+
+// Anyone on the session bus can answer a request: only the portal's fresh
+// picture, in a folder portals save to, is ever removed.
+TEST_F(CapturePortal, AnswersNamingOtherFilesLeaveThemAlone) {
+  portal->mode = StandInPortal::Answer;
+  // A picture the user had before the request.
+  const QImage mine = portal->picture;
+  portal->picture = QImage();
+  ASSERT_TRUE(mine.save(portal->file));
+  {
+    QFile f(portal->file);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(f.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                              QFileDevice::FileModificationTime));
+  }
+  EXPECT_FALSE(way->grab(QRect(0, 0, 800, 800), why).isNull()) << why.toStdString();
+  EXPECT_TRUE(QFile::exists(portal->file)) << "an older file was removed";
+
+  // A fresh file that is no picture.
+  QFile::remove(portal->file);
+  QFile junk(portal->file);
+  ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+  junk.write("not a picture");
+  junk.close();
+  EXPECT_TRUE(way->grab(QRect(0, 0, 800, 800), why).isNull());
+  EXPECT_TRUE(QFile::exists(portal->file)) << "an undecodable file was removed";
+  QFile::remove(portal->file);
+
+  // A fresh picture outside the portals' folders, and one named through "..".
+  portal->picture = mine;
+  portal->file = dir.filePath(QStringLiteral("elsewhere.png"));
+  EXPECT_FALSE(way->grab(QRect(0, 0, 800, 800), why).isNull()) << why.toStdString();
+  EXPECT_TRUE(QFile::exists(portal->file)) << "a file outside the portals' folders was removed";
+  const QString real = QDir::temp().filePath(QStringLiteral("morvane-portal-dots.png"));
+  portal->file = dir.path() + QStringLiteral("/../") + QFileInfo(real).fileName();
+  EXPECT_FALSE(way->grab(QRect(0, 0, 800, 800), why).isNull()) << why.toStdString();
+  EXPECT_TRUE(QFile::exists(real)) << "a path through \"..\" was followed";
+  QFile::remove(real);
 }
 
 TEST_F(CapturePortal, NoAnswerWithinThreeSecondsFailsClosesTheRequestAndLaterRemovesTheFile) {
@@ -227,7 +275,13 @@ TEST_F(CapturePortal, NoAnswerWithinThreeSecondsFailsClosesTheRequestAndLaterRem
   EXPECT_TRUE(secondNull);
   EXPECT_TRUE(secondWhy.contains(QStringLiteral("already"))) << secondWhy.toStdString();
   EXPECT_TRUE(QTest::qWaitFor([] { return portal->closed; }, 2000)) << "the request was not closed";
-  // The answer still comes, late: its file does not stay behind.
+  // The next capture, by a fresh way as the next activation builds one, gets
+  // its own request path: the abandoned request, still listening, must not
+  // take its answer and remove its picture.
+  portal->mode = StandInPortal::Answer;
+  EXPECT_FALSE(capture::makePortal()->grab(QRect(0, 0, 800, 800), why).isNull())
+      << why.toStdString();
+  // The first answer still comes, late: its file does not stay behind.
   EXPECT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(portal->file); }, 2000));
 }
 TEST_F(CapturePortal, GlobalShortcutIsBoundWithItsTriggerAndActivatedToggles) {
@@ -262,6 +316,39 @@ TEST_F(CapturePortal, GlobalShortcutIsBoundWithItsTriggerAndActivatedToggles) {
 
   bus.unregisterObject(desktop);
   ASSERT_TRUE(bus.registerObject(desktop, portal, QDBusConnection::ExportScriptableSlots));
+}
+
+// grim, the other Wayland way, run as a subprocess: one that writes without end,
+// through a wrapper whose child would outlive it, is cut off at the size the
+// screen's picture can have, and its whole process group ends.
+TEST(CaptureGrim, EndlessOutputIsCutOffAndTheWholeGroupEnds) {
+  QTemporaryDir bin;
+  const QString childPid = bin.filePath(QStringLiteral("child.pid"));
+  QFile script(bin.filePath(QStringLiteral("grim")));
+  ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+  script.write(QStringLiteral("#!/bin/sh\nsleep 60 &\necho $! >%1\nexec cat /dev/zero\n")
+                   .arg(childPid)
+                   .toLocal8Bit());
+  script.close();
+  script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  const QByteArray path = qgetenv("PATH");
+  qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
+  QString why;
+  const QImage shot = capture::makeGrim()->grab(QRect(0, 0, 800, 800), why);
+  qputenv("PATH", path);
+  EXPECT_TRUE(shot.isNull());
+  EXPECT_TRUE(why.contains(QStringLiteral("larger"))) << why.toStdString();
+  QFile pidFile(childPid);
+  ASSERT_TRUE(pidFile.open(QIODevice::ReadOnly));
+  const QString stat = QStringLiteral("/proc/%1/stat").arg(pidFile.readAll().trimmed().constData());
+  // Gone, or a zombie waiting for its new parent.
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        QFile f(stat);
+        return !f.open(QIODevice::ReadOnly) || f.readAll().contains(") Z ");
+      },
+      2000))
+      << "the wrapper's child outlived it";
 }
 } // namespace
 

@@ -105,7 +105,14 @@ TEST_F(Tray, HelpOpensThePageBesideTheProgramOrSaysWhereItLooked) {
   fake.helpResult = false;
   s->m_Help_Click();
   ASSERT_EQ(fake.notices.size(), 1);
-  EXPECT_TRUE(fake.notices[0].contains(fake.dir + "/Morvane.html"));
+  EXPECT_EQ(fake.notices[0], "ヘルプファイルが見つかりません。\n" + fake.dir + "/Morvane.html");
+  // The page is there but nothing would open it: that is what the user is told.
+  QFile page(fake.dir + "/Morvane.html");
+  ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+  page.close();
+  s->m_Help_Click();
+  ASSERT_EQ(fake.notices.size(), 2);
+  EXPECT_EQ(fake.notices[1], "ヘルプを開くプログラムがありません。\n" + fake.dir + "/Morvane.html");
 }
 
 TEST_F(Tray, ExitWritesTheThreeKeysInOrderAndEnds) {

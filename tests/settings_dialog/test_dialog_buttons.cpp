@@ -7,6 +7,8 @@
 #include "resident/kavrel_s.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QTest>
 
 namespace {
@@ -45,6 +47,14 @@ TEST_F(DialogTest, SavingWithoutEditsWritesWhatTheDialogShows) {
   // Closed by zooming back into the tray point.
   ASSERT_EQ(fp.animations.size(), 2u);
   EXPECT_EQ(fp.animations[1].second, QRect(955, 744, 0, 0));
+  EXPECT_TRUE(fp.notices.isEmpty());
+
+  // A save that cannot be written tells the user, once.
+  ASSERT_TRUE(QFile::remove(iniPath()));
+  ASSERT_TRUE(QDir().mkdir(iniPath()));
+  load();
+  click(dlg->lbl_Button[0]);
+  EXPECT_EQ(fp.notices, QStringList{QStringLiteral("設定を保存できませんでした。\n") + iniPath()});
 }
 
 TEST_F(DialogTest, SavingCommitsEveryEditToModelAndFile) {
