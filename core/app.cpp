@@ -17,6 +17,7 @@ int Main(int argc, char **argv) {
   if (!session::acquireSingleInstance())
     return 0;
 
+  session::useUtf8Text();
   // Qt reads its platform when QApplication is built: the choice comes first.
   const wayland::Route route = wayland::chooseWindowSystem();
   if (route == wayland::Route::Impossible)

@@ -192,6 +192,16 @@ e2e_overlay_window() {
 }
 e2e_no_overlay() { ! e2e_overlay_window >/dev/null; }
 
+# The first visible window whose title contains TITLE (the settings
+# dialog: 'の設定'). Run in the caller's locale on purpose: a window manager in
+# the POSIX locale must read the Japanese titles too.
+e2e_window_named() {
+  local w
+  w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1)
+  [ -n "$w" ] && echo "$w"
+}
+e2e_no_window_named() { [ -z "$(e2e_window_named "$1")" ]; }
+
 e2e_alive() { kill -0 "$MORVANE_PID" 2>/dev/null; }
 
 # Waits for the program to end by itself; returns its exit status.
