@@ -62,7 +62,10 @@ PREFIX=$prefix PURGE=1 bash "$repo/scripts/uninstall.sh" >/dev/null || fail "pur
 # --- The Debian package ---
 [ "$(id -u)" = 0 ] || fail "the package case installs with apt-get and adds a user: run as root"
 # One package case at a time on a machine (several worktrees may run their tests).
-exec 9>/tmp/morvane-package-test.lock
+# /run/lock, where a lock file may stay: it is emptied at every boot.
+lockdir=/run/lock
+[ -d "$lockdir" ] && [ -w "$lockdir" ] || lockdir=/tmp
+exec 9>"$lockdir/morvane-package-test.lock"
 flock -w 240 9 || fail "another package test held the machine for 4 minutes"
 if dpkg-query -W -f='${Status}' morvane 2>/dev/null | grep -q ' installed'; then
   fail "a morvane package is installed on this machine; purge it first (apt-get purge morvane)"
