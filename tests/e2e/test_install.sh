@@ -129,6 +129,12 @@ E2E_PIDS+=($MORVANE_PID)
 e2e_wait_tray_icon 20 || fail "the packaged program shows no tray icon: $(head -c 500 "$E2E_ROOT/package-morvane.log")"
 kill -TERM "$MORVANE_PID"
 e2e_wait_exit 10 || fail "SIGTERM did not end the packaged program"
+# Started where there is no display at all (over ssh): one line, status 1, no abort.
+nodisplay=$(cd / && setpriv --reuid="$user" --regid="$user" --init-groups env -i HOME="$uhome" \
+  PATH=/usr/bin:/bin XDG_RUNTIME_DIR="$uhome/runtime" /usr/bin/morvane 2>&1 9>&-)
+rc=$?
+[ $rc = 1 ] && [ "$(printf '%s\n' "$nodisplay" | wc -l)" = 1 ] && [[ $nodisplay == *display* ]] ||
+  fail "without a display: status $rc, said: $nodisplay"
 INI=$uhome/.config/morvane/Morvane.ini
 [ "$(ini_get Section Try_Out)" = False ] || fail "no settings written in ~/.config/morvane"
 [ "$(stat -c '%U %a' "$uhome/.config/morvane")" = "$user 700" ] ||
