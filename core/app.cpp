@@ -127,6 +127,7 @@ int Main(int argc, char **argv) {
     }
   }
 
+  session::useUtf8Text();
   // Qt reads its platform when QApplication is built: the choice comes first.
   const wayland::Route route = wayland::chooseWindowSystem();
   if (route == wayland::Route::Impossible)

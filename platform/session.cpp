@@ -8,10 +8,14 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
+#include <langinfo.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -129,5 +133,20 @@ void onEndOfSession(std::function<void()> handler) {
     watch = new QuitWatch(qApp);
     qApp->installEventFilter(watch);
   }
+}
+
+void useUtf8Text() {
+  std::setlocale(LC_ALL, "");
+  if (std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0)
+    return;
+  // QApplication sets the locale from the environment again: the change goes
+  // there. LC_ALL would override LC_CTYPE, so its value moves to LANG.
+  const char *all = std::getenv("LC_ALL");
+  if (all && *all) {
+    ::setenv("LANG", all, 1);
+    ::unsetenv("LC_ALL");
+  }
+  ::setenv("LC_CTYPE", "C.UTF-8", 1);
+  std::setlocale(LC_ALL, "");
 }
 } // namespace session

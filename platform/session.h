@@ -21,4 +21,9 @@ InstanceLock acquireInstanceLock();
 // when the application is asked to quit (how the session manager's Die, the end
 // of the session, arrives). A session checkpoint does not run it.
 void onEndOfSession(std::function<void()> handler);
+// Before QApplication: in a locale whose text is not UTF-8 (the POSIX locale of
+// a bare system), character handling switches to C.UTF-8, so the Japanese
+// window titles reach the window manager and typed text reaches the program
+// intact. Everything else about the user's locale stays.
+void useUtf8Text();
 } // namespace session

@@ -38,8 +38,20 @@ bool isSession() {
 }
 
 Route chooseWindowSystem() {
-  if (!isSession() || set("QT_QPA_PLATFORM"))
+  if (set("QT_QPA_PLATFORM"))
     return Route::AsIs;
+  if (!isSession()) {
+    if (xDisplayAnswers())
+      return Route::AsIs;
+    // Qt would abort on this with its own message; one plain line instead.
+    if (set("DISPLAY"))
+      std::fprintf(stderr, "morvane: the X display %s does not answer\n",
+                   qgetenv("DISPLAY").constData());
+    else
+      std::fprintf(stderr, "morvane: no display (neither DISPLAY nor WAYLAND_DISPLAY is set): "
+                           "start Morvane in a desktop session\n");
+    return Route::Impossible;
+  }
   if (xDisplayAnswers()) {
     qputenv("QT_QPA_PLATFORM", "xcb");
     return Route::XWayland;

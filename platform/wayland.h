@@ -18,11 +18,11 @@ enum class Route {
   AsIs,        // an X11 session, or the user chose the platform (QT_QPA_PLATFORM)
   XWayland,    // a Wayland session with XWayland: windows on the xcb platform
   MessageOnly, // no XWayland: native Wayland, only to tell the user so
-  Impossible,  // no XWayland and nothing to show a message with
+  Impossible,  // no display at all, or no XWayland and nothing to show a message with
 };
 // Picks the window system; runs before QApplication exists, which reads
-// QT_QPA_PLATFORM when it is built. When XWayland is missing it says so in one
-// line on stderr.
+// QT_QPA_PLATFORM when it is built. When there is no display, or XWayland is
+// missing, it says so in one line on stderr.
 Route chooseWindowSystem();
 
 // The part of a picture of the whole desktop, in the compositor's pixels,

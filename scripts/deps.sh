@@ -1,32 +1,55 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Morvane needs to build, run and be tested.
-# Idempotent: does nothing when everything is there. As root it runs apt-get;
+# Installs the Debian packages Morvane needs, by group:
+#
+#   scripts/deps.sh            build and start the program, play the tour (make run)
+#   scripts/deps.sh --tests    ... and run every test (make test)
+#   scripts/deps.sh --fuzz     ... and the settings-file fuzzer (clang)
+#   scripts/deps.sh --bench    ... and the benchmarks with Flameshot as the yardstick
+#
+# Idempotent: does nothing when everything is there. As root it runs apt-get
+# without Recommends (what a fresh minimal Debian 12 has is all it assumes);
 # otherwise it prints the exact command to run.
 set -euo pipefail
 
+tests=0 fuzz=0 bench=0
+for a in "$@"; do
+  case "$a" in
+    --tests) tests=1 ;;
+    --fuzz) tests=1 fuzz=1 ;; # the fuzzing build has the tests in it
+    --bench) bench=1 ;;
+    *) echo "deps.sh: unknown option $a" >&2; exit 2 ;;
+  esac
+done
+
 packages=(
-  cmake g++ make pkg-config python3
+  cmake g++ make pkg-config
   qt6-base-dev qt6-translations-l10n libxcb1-dev libxcb-shm0-dev libgl-dev
   libwayland-dev # wayland-client and wayland-scanner: the in-process screencopy capture
-  libgtest-dev libbenchmark-dev
-  dpkg-dev lintian desktop-file-utils appstream # make package and its checks
-  xvfb icewm xdotool x11-utils x11-xserver-utils imagemagick xrestop
-  xserver-xorg-core xserver-xorg-video-dummy
-  fonts-ipafont-gothic
-  # A Wayland session for the tests; qt6-wayland proves that XWayland is chosen
-  # although Qt could run natively; grim is also the capture on wlroots desktops.
-  sway xwayland grim wtype foot dbus qt6-wayland
-  # ... and its screenshot portal: the wlroots back end needs pipewire, the
-  # portal an Access back end (GTK's); gdbus asks whether it is up.
-  xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk pipewire libglib2.0-bin
+  # The tour on a virtual display: Xvfb, icewm's tray, input and screenshots;
+  # python3 asks the X server whether the tray is up.
+  xvfb icewm xdotool x11-utils x11-xserver-utils imagemagick python3
+  fonts-ipafont-gothic # the menus and the dialog are Japanese
 )
-if [ "${1:-}" = "--fuzz" ]; then
+if [ $tests = 1 ]; then
+  packages+=(
+    libgtest-dev libbenchmark-dev # the benchmarks are built with the tests
+    dpkg-dev lintian desktop-file-utils appstream # make package and its checks
+    xrestop xserver-xorg-core xserver-xorg-video-dummy # the soak; two monitors
+    # A Wayland session; qt6-wayland proves that XWayland is chosen although Qt
+    # could run natively; grim is also the capture on wlroots desktops.
+    sway xwayland grim wtype foot dbus qt6-wayland
+    # ... and its screenshot portal: the wlroots back end needs pipewire, the
+    # portal an Access back end (GTK's); gdbus asks whether it is up.
+    xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk pipewire libglib2.0-bin
+  )
+fi
+if [ $fuzz = 1 ]; then
   packages+=(clang libclang-rt-14-dev)
 fi
-# Only for bench/probe_display.sh: Flameshot's capture window is the yardstick
-# of the opening time, and its daemon needs a session bus.
-if [ "${1:-}" = "--bench" ]; then
-  packages+=(flameshot dbus-daemon)
+# bench/probe_display.sh times the opening against Flameshot's capture
+# window, whose daemon needs a session bus.
+if [ $bench = 1 ]; then
+  packages+=(libbenchmark-dev flameshot dbus-daemon)
 fi
 
 missing=()
@@ -45,7 +68,22 @@ if [ "$(id -u)" -ne 0 ]; then
   echo "Run as root:  apt-get update && $cmd" >&2
   exit 1
 fi
-echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+echo "deps: ${missing[*]}"
+echo "deps: reading the package lists (apt-get update)..."
 apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# How many packages that is with what they pull in, for a count as they come.
+total=$(apt-get install -s --no-install-recommends "${missing[@]}" | grep -c '^Inst ' || true)
+echo "deps: installing $total packages (with what they need); a fresh system takes 2 to 5 minutes"
+# One line per tenth of the way instead of thousands of apt's; its errors pass.
+set +e
+apt-get install -y -q -o DPkg::Lock::Timeout=600 --no-install-recommends "${missing[@]}" 2>&1 |
+  awk -v total="$total" '
+    /^Get:/ { got++; if (total && got * 10 >= step_g * total) { printf "deps:   downloaded %d of %d\n", got, total; step_g++; fflush() } next }
+    /^Setting up / { set++; if (total && set * 10 >= step_s * total) { printf "deps:   set up %d of %d\n", set, total; step_s++; fflush() } next }
+    /^(E|W): / { print; fflush() }
+    BEGIN { step_g = 1; step_s = 1 }'
+rc=${PIPESTATUS[0]}
+set -e
+[ "$rc" = 0 ] || { echo "deps: apt-get failed ($rc); run it yourself to see why: $cmd" >&2; exit "$rc"; }
+echo "deps: done"

@@ -69,7 +69,7 @@ desktop_picture() {
     "$E2E_ROOT/desktop.png"
 }
 
-dialog_window() { xdotool search --onlyvisible --name 'の設定' 2>/dev/null | head -n1; }
+dialog_window() { e2e_window_named 'の設定'; }
 # The floating icon: a small window above the task bar (the tray icon is in it).
 floating_icon() { e2e_small_windows | awk -v h=$((H - 40)) '$2 < h {print; found=1} END {exit !found}'; }
 
@@ -182,7 +182,7 @@ sleep 0.2
 shot settings "the settings dialog (設定変更...)"
 eval "$(xdotool getwindowgeometry --shell "$(dialog_window)")"
 xdotool mousemove $((X + 502)) $((Y + 362)) click 1 # ｷｬﾝｾﾙ
-wait_for 5 bash -c "[ -z \"\$(xdotool search --onlyvisible --name 'の設定' 2>/dev/null)\" ]" ||
+wait_for 5 e2e_no_window_named 'の設定' ||
   fail "Cancel did not close the dialog"
 sleep 0.3
 

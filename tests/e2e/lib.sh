@@ -13,7 +13,7 @@
 set -uo pipefail
 
 E2E_NAME=$(basename "${0%.sh}")
-E2E_ROOT=$(mktemp -d "/tmp/morvane-e2e.XXXXXX")
+E2E_ROOT=$(mktemp -d "${TMPDIR:-/tmp}/morvane-e2e.XXXXXX")
 E2E_OUT=${E2E_OUT:-$E2E_ROOT/shots}
 APPDIR=$E2E_ROOT/app
 INI=$APPDIR/Morvane.ini
@@ -33,7 +33,9 @@ e2e_cleanup() {
     for _ in $(seq 20); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
     kill -9 "$pid" 2>/dev/null
   done
-  if [ -z "${E2E_KEEP:-}" ]; then rm -rf "$E2E_ROOT"; fi
+  # Nothing stays in /tmp unless asked (E2E_KEEP=1); a second try covers a
+  # file written while the first one ran.
+  if [ -z "${E2E_KEEP:-}" ]; then rm -rf "$E2E_ROOT" 2>/dev/null || { sleep 0.5; rm -rf "$E2E_ROOT"; }; fi
 }
 trap e2e_cleanup EXIT
 trap 'exit 130' INT TERM
@@ -193,6 +195,16 @@ e2e_overlay_window() {
   return 1
 }
 e2e_no_overlay() { ! e2e_overlay_window >/dev/null; }
+
+# The first visible window whose title contains TITLE (the settings
+# dialog: 'の設定'). Run in the caller's locale on purpose: a window manager in
+# the POSIX locale must read the Japanese titles too.
+e2e_window_named() {
+  local w
+  w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1)
+  [ -n "$w" ] && echo "$w"
+}
+e2e_no_window_named() { [ -z "$(e2e_window_named "$1")" ]; }
 
 e2e_alive() { kill -0 "$MORVANE_PID" 2>/dev/null; }
 
@@ -361,7 +373,7 @@ e2e_as_wayland_user() {
     lsan=${lsan//${BASH_REMATCH[1]}/$E2E_WL_DIR/lsan.supp}
   fi
   mkdir -m 700 "$E2E_WL_DIR/runtime" # removed only after the session's services have ended
-  local run=() pass=(LANG=C.UTF-8 E2E_WAYLAND_INSIDE=1 "HOME=$E2E_WL_DIR" "PATH=$PATH"
+  local run=() pass=(LANG=C.UTF-8 E2E_WAYLAND_INSIDE=1 "HOME=$E2E_WL_DIR" "TMPDIR=$E2E_WL_DIR" "PATH=$PATH"
     "XDG_RUNTIME_DIR=$E2E_WL_DIR/runtime"
     "MORVANE_BIN=$E2E_WL_DIR/morvane" "MORVANE_HELP=$E2E_WL_DIR/Morvane.html" "LSAN_OPTIONS=$lsan")
   local v
@@ -376,8 +388,10 @@ e2e_as_wayland_user() {
     run=(runuser -u "$E2E_WL_USER" --)
   fi
   # The script writes to fds 3 and 4; what the session's services say goes to a log.
-  "${run[@]}" env -i "${pass[@]}" timeout "${E2E_WL_TIMEOUT:-280}" dbus-run-session -- bash "$E2E_WL_DIR/$rel" "$@" \
-    3>&1 4>&2 >"$E2E_WL_DIR/session.log" 2>&1
+  # From the user's own folder: the session's programs (foot) start where they
+  # are started, and a checkout under /root is closed to that user.
+  (cd "$E2E_WL_DIR" && exec "${run[@]}" env -i "${pass[@]}" timeout "${E2E_WL_TIMEOUT:-280}" dbus-run-session -- \
+    bash "$E2E_WL_DIR/$rel" "$@" 3>&1 4>&2 >"$E2E_WL_DIR/session.log" 2>&1)
   local rc=$?
   if [ $rc != 0 ]; then tail -n 15 "$E2E_WL_DIR/session.log" >&2; fi
   exit $rc

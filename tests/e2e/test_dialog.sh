@@ -8,7 +8,7 @@ e2e_start_x 1024x768
 e2e_start_morvane
 e2e_wait_tray_icon 20 || fail "no tray icon appeared"
 
-dialog_window() { xdotool search --onlyvisible --name 'の設定' 2>/dev/null | head -n1; }
+dialog_window() { e2e_window_named 'の設定'; }
 
 open_dialog() {
   local cx cy
@@ -57,7 +57,7 @@ xdotool key Down Down Return # ... to 3 px, which makes it solid
 sleep 0.2
 e2e_shot dialog_edited >/dev/null
 click_at 82 362      # 設定変更
-wait_for 5 bash -c "[ -z \"\$(xdotool search --onlyvisible --name 'の設定' 2>/dev/null)\" ]" ||
+wait_for 5 e2e_no_window_named 'の設定' ||
   fail "save did not close the dialog"
 
 [ "$(ini_get F3 DrawMode3)" = 0 ] || fail "DrawMode3 is '$(ini_get F3 DrawMode3)'"

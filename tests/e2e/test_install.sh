@@ -66,7 +66,10 @@ PREFIX=$prefix PURGE=1 bash "$repo/scripts/uninstall.sh" >/dev/null || fail "pur
 # --- The Debian package ---
 [ "$(id -u)" = 0 ] || fail "the package case installs with apt-get and adds a user: run as root"
 # One package case at a time on a machine (several worktrees may run their tests).
-exec 9>/tmp/morvane-package-test.lock
+# /run/lock, where a lock file may stay: it is emptied at every boot.
+lockdir=/run/lock
+[ -d "$lockdir" ] && [ -w "$lockdir" ] || lockdir=/tmp
+exec 9>"$lockdir/morvane-package-test.lock"
 flock -w 240 9 || fail "another package test held the machine for 4 minutes"
 if dpkg-query -W -f='${Status}' morvane 2>/dev/null | grep -q ' installed'; then
   fail "a morvane package is installed on this machine; purge it first (apt-get purge morvane)"
@@ -138,6 +141,12 @@ e2e_wait_tray_icon 20 || fail "the packaged program shows no tray icon: $(head -
 W=1024 H=768 wait_for 10 e2e_overlay_window || fail "the Draw action opened no overlay"
 kill -TERM "$MORVANE_PID"
 e2e_wait_exit 10 || fail "SIGTERM did not end the packaged program"
+# Started where there is no display at all (over ssh): one line, status 1, no abort.
+nodisplay=$(cd / && setpriv --reuid="$user" --regid="$user" --init-groups env -i HOME="$uhome" \
+  PATH=/usr/bin:/bin XDG_RUNTIME_DIR="$uhome/runtime" /usr/bin/morvane 2>&1 9>&-)
+rc=$?
+[ $rc = 1 ] && [ "$(printf '%s\n' "$nodisplay" | wc -l)" = 1 ] && [[ $nodisplay == *display* ]] ||
+  fail "without a display: status $rc, said: $nodisplay"
 INI=$uhome/.config/morvane/Morvane.ini
 [ "$(ini_get Section Try_Out)" = False ] || fail "no settings written in ~/.config/morvane"
 [ "$(stat -c '%U %a' "$uhome/.config/morvane")" = "$user 700" ] ||

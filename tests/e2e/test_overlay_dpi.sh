@@ -9,7 +9,7 @@ MORVANE_ENV=QT_SCALE_FACTOR=1.5 bash "$(dirname "$0")/test_overlay.sh" 1280x800 
 source "$(dirname "$0")/lib.sh"
 e2e_start_x 1920x1080
 DESK="90 122 154"
-dialog_window() { xdotool search --onlyvisible --name 'の設定' 2>/dev/null | head -n1; }
+dialog_window() { e2e_window_named 'の設定'; }
 no_dialog() { [ -z "$(dialog_window)" ]; }
 export -f dialog_window
 px() { # x y: "r g b" of the last screenshot

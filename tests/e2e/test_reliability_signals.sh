@@ -53,7 +53,7 @@ read -r cx cy < <(e2e_tray_center)
 xdotool mousemove "$cx" "$cy" click 3
 sleep 0.4
 xdotool key Down Down Return
-wait_for 10 bash -c "[ -n \"\$(xdotool search --onlyvisible --name 'の設定' 2>/dev/null)\" ]" ||
+wait_for 10 e2e_window_named 'の設定' ||
   fail "the settings dialog did not open"
 sleep 0.3
 end_with TERM "in the settings dialog"

@@ -163,8 +163,12 @@ protected:
   static void TearDownTestSuite() {
     QDBusConnection::disconnectFromBus(Bus);
     delete portal;
-    daemon->kill();
-    daemon->waitForFinished();
+    // TERM, not KILL: the daemon then removes its socket from /tmp.
+    daemon->terminate();
+    if (!daemon->waitForFinished(3000)) {
+      daemon->kill();
+      daemon->waitForFinished();
+    }
     delete daemon;
   }
   void SetUp() override {
