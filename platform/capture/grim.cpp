@@ -21,7 +21,8 @@ constexpr int AnswerMs = 3000;
 
 // The most bytes a PPM of every output can take: the desktop's bounding box in
 // device pixels, 3 bytes a pixel, a quarter more for outputs whose scale Qt
-// rounds, and room for the header.
+// rounds, and room for the header. Under XWayland Qt sees logical pixels while
+// grim writes the compositor's: outputs up to scale 3 are allowed for.
 qint64 largestPicture(const QRect &area) {
   QRect desktop;
   qreal ratio = 1;
@@ -31,7 +32,8 @@ qint64 largestPicture(const QRect &area) {
   }
   const qint64 pixels = qMax(qint64(desktop.width() * ratio) * qint64(desktop.height() * ratio),
                              qint64(area.width()) * area.height());
-  return pixels * 3 * 5 / 4 + 4096;
+  constexpr qint64 CompositorScale = 3;
+  return pixels * CompositorScale * CompositorScale * 3 * 5 / 4 + 4096;
 }
 
 class GrimCapture : public ScreenCapture {

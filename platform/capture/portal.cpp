@@ -49,14 +49,15 @@ QString canonicalDir(const QString &dir) {
 
 // The folders the portals save their pictures in: the Pictures folder and below
 // it (GNOME, KDE), the home folder, the temporary and the runtime folder
-// (wlroots' portal).
+// (wlroots' portal writes /tmp/out.png whatever our TMPDIR says).
 bool inPortalFolder(const QString &folder) {
   const QString pictures =
       canonicalDir(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
   if (!pictures.isEmpty() && (folder == pictures || folder.startsWith(pictures + QLatin1Char('/'))))
     return true;
   for (const QString &d :
-       {QDir::homePath(), QDir::tempPath(), qEnvironmentVariable("XDG_RUNTIME_DIR")})
+       {QDir::homePath(), QDir::tempPath(), QStringLiteral("/tmp"),
+        qEnvironmentVariable("XDG_RUNTIME_DIR")})
     if (!d.isEmpty() && folder == canonicalDir(d))
       return true;
   return false;

@@ -181,7 +181,7 @@ frozen_through grim
 
 # A compositor that stops answering (stopped for the capture): the capture
 # gives up after its 3 s, says so, and the program goes on once it answers.
-rm -f "$INI"
+printf '[Section]\nHot_Key=\n' >"$INI"
 e2e_start_morvane MORVANE_TRACE=1 MORVANE_CAPTURE=screencopy
 wait_for 10 e2e_sni_item || fail "no tray item for the stopped-compositor run"
 item=$(e2e_sni_item)
