@@ -225,7 +225,9 @@ struct Pending {
   QImage under; // the screen's pixels under the dot
   QRect underRect;
 };
-Pending pending;
+// Never destroyed: the last image over a shot may go during the program's
+// exit, after the static objects, and its ~Shot still looks here.
+Pending &pending = *new Pending;
 
 // A capture's memory file, mapped; freed with the last image over it.
 struct Shot {
