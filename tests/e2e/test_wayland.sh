@@ -79,6 +79,37 @@ e2e_pointer release
 wait_for 5 pixel_is 400 300 "$GREEN" || fail "no stroke at 400,300: $(e2e_wl_pixel 400 300)"
 [ "$(e2e_wl_pixel 400 320)" = "$RED" ] || fail "the stroke is too wide: $(e2e_wl_pixel 400 320)"
 shot stroke
+# Ctrl held at the press: a rectangle, through XWayland's modifiers; of its
+# preview's earlier corner nothing stays.
+wtype -M ctrl
+e2e_pointer move 300 400
+e2e_pointer press
+for p in "350 420" "420 440" "500 460"; do e2e_pointer move $p; done
+e2e_pointer release
+wtype -m ctrl
+wait_for 5 pixel_is 400 400 "$GREEN" || fail "no rectangle's edge at 400,400: $(e2e_wl_pixel 400 400)"
+[ "$(e2e_wl_pixel 400 430)" = "$RED" ] || fail "the rectangle is filled: $(e2e_wl_pixel 400 430)"
+[ "$(e2e_wl_pixel 325 420)" = "$RED" ] || fail "the preview's earlier edge stayed: $(e2e_wl_pixel 325 420)"
+# T: text at the pointer, typed through XWayland; Esc ends the text only.
+e2e_pointer move 600 200
+green_in() { grim -g "$1" -t ppm - 2>/dev/null | convert ppm:- -fill black +opaque "rgb($(echo $GREEN | tr ' ' ,))" -format '%[fx:mean*w*h]' info:; }
+[ "$(green_in "600,150 200x100")" = 0 ] || fail "pen pixels where the text goes, before it"
+# Each wtype is a new virtual keyboard: XWayland needs a moment for its keymap,
+# or the next key is lost.
+wtype t
+sleep 0.5
+wtype HHH
+sleep 0.5
+wtype -k Escape
+typed=0
+for _ in $(seq 20); do
+  typed=$(green_in "600,150 200x100")
+  [ "$typed" != 0 ] && break
+  sleep 0.25
+done
+shot text
+[ "$typed" != 0 ] || fail "the typed text left no pen pixels"
+overlay >/dev/null || fail "Esc while typing closed the overlay"
 
 # Space: back to the live desktop (no stroke, no dot), the tray item is back.
 wtype -k space
