@@ -82,6 +82,12 @@ void backToResident() {
     Tray_Icon_Add();
 }
 
+// The arrows, Delete, F10 and F11: they act on a finished shape or text.
+bool ringOrBoardKey(int code) {
+  return code == 37 || code == 38 || code == 39 || code == 40 || code == 46 || code == 121 ||
+         code == 122;
+}
+
 // Qt paints no window on a screen of fewer than 16 bits a pixel (a colour map):
 // the overlay would stay black and every paint fail. Said once, then refused.
 bool depthSupported() {
@@ -503,8 +509,7 @@ void Kavrel_G::keyPressEvent(QKeyEvent *e) {
     return;
   const int code = windowsKeyCode(e->key());
   // The ring and board keys act on a finished shape.
-  if (shape_.active() && (code == 37 || code == 38 || code == 39 || code == 40 || code == 46 ||
-                          code == 121 || code == 122))
+  if (shape_.active() && ringOrBoardKey(code))
     endShape();
   if (exportKey(e))
     return;
@@ -601,8 +606,7 @@ bool Kavrel_G::typingKey(QKeyEvent *e) {
     return true;
   }
   // The ring, board and export keys act on the finished text.
-  if (code == 37 || code == 38 || code == 39 || code == 40 || code == 46 || code == 121 ||
-      code == 122 || (e->modifiers() & Qt::ControlModifier)) {
+  if (ringOrBoardKey(code) || (e->modifiers() & Qt::ControlModifier)) {
     endText();
     return false;
   }
