@@ -65,7 +65,9 @@ public slots:
                  .arg(sender, opts.value(QStringLiteral("handle_token")).toString());
     QDBusConnection(Bus).registerObject(handle, &request_, QDBusConnection::ExportScriptableSlots);
     const int delay = mode == AnswerLate ? 3300 : 50;
-    QTimer::singleShot(delay, this, [this, path = handle] {
+    // Each answer names the file chosen when it was asked for, as a portal
+    // names each shot anew: a late answer must not overwrite a later one's.
+    QTimer::singleShot(delay, this, [this, path = handle, file = file] {
       QDBusMessage signal = QDBusMessage::createSignal(
           path, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
       if (!picture.isNull())
@@ -283,10 +285,14 @@ TEST_F(CapturePortal, NoAnswerWithinThreeSecondsFailsClosesTheRequestAndLaterRem
   // its own request path: the abandoned request, still listening, must not
   // take its answer and remove its picture.
   portal->mode = StandInPortal::Answer;
+  const QString late = portal->file;
+  portal->file = QDir::temp().filePath(
+      QStringLiteral("morvane-portal-test-%1-next.png").arg(QCoreApplication::applicationPid()));
   EXPECT_FALSE(capture::makePortal()->grab(QRect(0, 0, 800, 800), why).isNull())
       << why.toStdString();
   // The first answer still comes, late: its file does not stay behind.
-  EXPECT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(portal->file); }, 2000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(late); }, 2000));
+  QFile::remove(late);
 }
 TEST_F(CapturePortal, GlobalShortcutIsBoundWithItsTriggerAndActivatedToggles) {
   const QKeySequence key(QStringLiteral("Ctrl+Alt+Shift+D"));
