@@ -173,6 +173,10 @@ bool ColorDot::event(QEvent *e) {
   case QEvent::KeyRelease:
     owner_->keyReleaseEvent(static_cast<QKeyEvent *>(e));
     return true;
+  case QEvent::FocusOut:
+    // Tab's release goes to the window that took the focus (Alt+Tab): held no longer.
+    owner_->tabHeld_ = false;
+    return QWidget::event(e);
   case QEvent::InputMethod:
     owner_->inputMethodInput(static_cast<QInputMethodEvent *>(e));
     return true;

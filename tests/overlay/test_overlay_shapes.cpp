@@ -111,6 +111,12 @@ TEST_F(OverlayTest, ShapesOnTheBoardAndAPlainDragStaysFreehand) {
   drag(g, {QPoint(50, 300), QPoint(150, 400), QPoint(250, 300)});
   EXPECT_EQ(at(g->form(), 150, 400), red);
   EXPECT_NE(at(g->form(), 150, 300), red);
+  // Tab pressed, then the focus leaves (Alt+Tab) and takes Tab's release along.
+  QTest::keyPress(g->Pic_Color(), Qt::Key_Tab);
+  QFocusEvent out(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+  QCoreApplication::sendEvent(g->Pic_Color(), &out);
+  drag(g, {QPoint(350, 300), QPoint(450, 400), QPoint(550, 300)});
+  EXPECT_EQ(at(g->form(), 450, 400), red) << "still an ellipse after the focus left";
 }
 
 TEST_F(OverlayTest, AShapeIsOneUndoStepInBothModes) {
