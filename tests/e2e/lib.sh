@@ -402,7 +402,7 @@ e2e_as_wayland_user() {
 
 e2e_wl_cleanup() {
   if [ -n "${E2E_WL_USER:-}" ]; then userdel -f "$E2E_WL_USER" 2>/dev/null; fi
-  if [ -n "${E2E_WL_DIR:-}" ]; then rm -rf "$E2E_WL_DIR"; fi
+  if [ -n "${E2E_WL_DIR:-}" ] && [ -z "${E2E_KEEP:-}" ]; then rm -rf "$E2E_WL_DIR"; fi
 }
 trap 'e2e_cleanup; e2e_wl_cleanup' EXIT
 
@@ -454,6 +454,7 @@ CFG
 # KDE Plasma's compositor, headless: KWin's virtual back end with XWayland
 # ($KWIN_PID; DISPLAY is XWayland's) and kded5, whose watcher is the tray host.
 # Input goes through XWayland (xdotool): KWin has no virtual keyboard for wtype.
+# Menu entries for the session go into $E2E_ROOT/data/applications first.
 e2e_start_kwin() {
   local size=${1:-1280x800} t
   for t in kwin_wayland Xwayland kded5 xdotool dbus-send dbus-update-activation-environment python3; do
@@ -543,6 +544,25 @@ e2e_sni_call() {
   local item=$1 method=$2
   shift 2
   dbus-send --session --print-reply --dest="${item%%/*}" "/${item#*/}" "org.kde.StatusNotifierItem.$method" "$@"
+}
+
+# The way that made the picture, as MORVANE_TRACE=1 names it.
+e2e_way_was() {
+  grep -q "kept-capture $1\$" "$E2E_ROOT/morvane.log" ||
+    fail "the picture was not made by $1: $(grep -e kept-capture -e 'capture.*failed' "$E2E_ROOT/morvane.log")"
+}
+
+# The program's open menu (an X window): "X Y WIDTH HEIGHT".
+e2e_menu_window() {
+  local w
+  for w in $(xdotool search --onlyvisible --classname morvane 2>/dev/null); do
+    eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)" || continue
+    if [ "$HEIGHT" -gt 60 ] && [ "$HEIGHT" -lt 400 ]; then
+      echo "$X $Y $WIDTH $HEIGHT"
+      return 0
+    fi
+  done
+  return 1
 }
 
 # sway's windows, one per line: "SHELL FULLSCREEN(0|1) FOCUSED(0|1) APP_ID-or-CLASS NAME"
