@@ -10,14 +10,15 @@ source "$(dirname "$0")/lib.sh"
 e2e_as_wayland_user "$0" "$@"
 
 RED="204 0 0" GREEN="0 255 0"
-# KWin lets in the program that a menu entry names, as the installed entries
-# do; the entry is there before the session, whose menu database KWin reads.
+# KWin lets in the program that a menu entry names, quoted as the installed
+# entries name it; the entry is there before the session, whose menu database
+# KWin reads.
 mkdir -p "$E2E_ROOT/data/applications"
 cat >"$E2E_ROOT/data/applications/morvane-test.desktop" <<ENTRY
 [Desktop Entry]
 Type=Application
 Name=Morvane (test)
-Exec=$APPDIR/morvane
+Exec="$APPDIR/morvane"
 X-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2
 ENTRY
 e2e_start_kwin 1280x800
