@@ -28,9 +28,6 @@
 
 namespace {
 constexpr int AnswerMs = 3000;
-// XWayland's pixels may be coarser than the compositor's: a picture up to
-// three times the area's size each way is taken and resampled.
-constexpr qint64 CompositorScale = 3;
 // Row padding a picture may carry beyond its 4 bytes a pixel.
 constexpr qint64 RowSlack = 64;
 const QString Service = QStringLiteral("org.kde.KWin.ScreenShot2");
@@ -197,9 +194,9 @@ public:
                 .arg(format);
       return {};
     }
-    // No larger than the area can be in the compositor's pixels.
-    if (width < 1 || height < 1 || width > area.width() * CompositorScale ||
-        height > area.height() * CompositorScale || stride < width * 4 ||
+    // Without native-resolution the picture has the area's own size: anything
+    // else, or more than its rows can hold, is refused before a byte is read.
+    if (width != area.width() || height != area.height() || stride < width * 4 ||
         stride > width * 4 + RowSlack) {
       why = QStringLiteral("KWin's picture does not fit the screen (%1x%2, %3 bytes a row, "
                            "for %4x%5)")
@@ -220,8 +217,6 @@ public:
     // A copy that owns its pixels: `pixels` goes at the return.
     QImage img = shot.format() == QImage::Format_RGB32 ? shot.copy()
                                                        : shot.convertToFormat(QImage::Format_RGB32);
-    if (img.size() != area.size())
-      img = img.scaled(area.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     img.setDevicePixelRatio(1.0);
     return img;
   }

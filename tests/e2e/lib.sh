@@ -344,6 +344,9 @@ ini_get() { # section key
 #   e2e_wl_pixel X Y                 # "r g b" of the live Wayland screen
 #   e2e_sni_item                     # the first registered tray item: SERVICE/PATH
 #   e2e_sni_call ITEM METHOD [ARGS]  # a StatusNotifierItem method, e.g. Activate
+#   e2e_start_kwin [WIDTHxHEIGHT]    # KDE's KWin instead ($KWIN_PID), XWayland, kded5's tray watcher
+#   e2e_start_portal [DESKTOP BACKEND...]  # the screenshot portal (sway: wlr gtk)
+#   e2e_way_was WAY                  # the capture way MORVANE_TRACE=1 says was kept
 
 # sway refuses to run as root. As root this runs the calling script again as a
 # user made for the run, in a D-Bus session of its own, from a folder that
