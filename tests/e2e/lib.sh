@@ -404,6 +404,14 @@ e2e_as_wayland_user() {
 }
 
 e2e_wl_cleanup() {
+  local m
+  # The document portal's mount (runtime/doc) may outlive the session that
+  # made it, and would keep the folder from going.
+  if [ -n "${E2E_WL_DIR:-}" ]; then
+    for m in $(awk -v d="$E2E_WL_DIR/" 'index($2, d) == 1 {print $2}' /proc/mounts); do
+      umount -l "$m" 2>/dev/null || fusermount3 -uz "$m" 2>/dev/null
+    done
+  fi
   if [ -n "${E2E_WL_USER:-}" ]; then userdel -f "$E2E_WL_USER" 2>/dev/null; fi
   if [ -n "${E2E_WL_DIR:-}" ] && [ -z "${E2E_KEEP:-}" ]; then rm -rf "$E2E_WL_DIR"; fi
 }
