@@ -34,12 +34,14 @@ focused_overlay() {
   [ "$(xdotool getwindowfocus 2>/dev/null)" = "$ov" ] &&
     xprop -root _NET_ACTIVE_WINDOW | grep -q "# $(printf '0x%x' "$ov")\$"
 }
-open_with() { # how, for messages; the overlay is then open and focused
+# The overlay's own pixels, once painted (the pen dot is there): $shot.
+painted() { import -window "$(e2e_overlay_window)" "$shot" && [ "$(ov_pixel 5 5)" = "$GREEN" ]; }
+open_with() { # HOW (for messages) NAME: the overlay is then open, focused and in $shot
   wait_for 15 e2e_overlay_window || fail "$1 opened no overlay: $(tail -n3 "$E2E_ROOT/morvane.log")"
   wait_for 10 focused_overlay ||
     fail "$1: the overlay lacks the keyboard (focus $(xdotool getwindowfocus), $(xprop -root _NET_ACTIVE_WINDOW))"
   shot=$E2E_OUT/$2.png
-  import -window "$(e2e_overlay_window)" "$shot" || fail "no picture of the overlay"
+  wait_for 10 painted || fail "$1: no pen dot on the overlay: $(ov_pixel 5 5)"
 }
 activate() { e2e_sni_call "$(e2e_sni_item)" Activate int32:0 int32:0 >/dev/null || fail "Activate failed"; }
 ov_pixel() { /usr/bin/convert "$shot" -crop "1x1+$1+$2" -depth 8 txt:- | tail -n1 | grep -o '([0-9,]*)' | head -n1 | tr -d '()' | tr , ' '; }
@@ -63,7 +65,6 @@ kwin_shot=$(grep -o 'kwin [0-9x]* format [0-9]*' "$E2E_ROOT/morvane.log" | head 
 # The whole window, and nothing over it: KWin's pointer sits in its middle.
 [ "$(red_box)" = "600x400+340+214" ] || fail "the native window is not in the frozen picture: $(red_box)"
 [ "$(red_count)" = 240000 ] || fail "something covers the native window in the picture (the pointer?): $(red_count) red pixels"
-[ "$(ov_pixel 5 5)" = "$GREEN" ] || fail "no pen dot: $(ov_pixel 5 5)"
 
 # A stroke over the window, in the pen's width only.
 e2e_drag 400,300 450,300 500,300 550,300 600,300
