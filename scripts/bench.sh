@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every benchmark program that the build produced, then the probe of the
-# real program on Xvfb displays (skipped when Xvfb is missing; PROBE=0 skips it).
+# real program on Xvfb displays, sway and KWin (each skipped when missing;
+# PROBE=0 skips them).
 set -euo pipefail
 build=${1:-build}
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -30,4 +31,7 @@ if [ "${PROBE:-1}" != 0 ] && command -v sway >/dev/null && [ -x "$build/morvane"
   for s in 1920x1080 3840x2160; do
     MORVANE_BIN=$(cd "$build" && pwd)/morvane bash "$here/bench/probe_wayland.sh" "$s"
   done
+fi
+if [ "${PROBE:-1}" != 0 ] && command -v kwin_wayland >/dev/null && [ -x "$build/morvane" ]; then
+  MORVANE_BIN=$(cd "$build" && pwd)/morvane bash "$here/bench/probe_kde.sh" 1920x1080
 fi

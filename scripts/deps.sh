@@ -5,18 +5,20 @@
 #   scripts/deps.sh --tests    ... and run every test (make test)
 #   scripts/deps.sh --fuzz     ... and the settings-file fuzzer (clang)
 #   scripts/deps.sh --bench    ... and the benchmarks with Flameshot as the yardstick
+#   scripts/deps.sh --kde      ... and KDE Plasma's compositor for its test (make test)
 #
 # Idempotent: does nothing when everything is there. As root it runs apt-get
 # without Recommends (what a fresh minimal Debian 12 has is all it assumes);
 # otherwise it prints the exact command to run.
 set -euo pipefail
 
-tests=0 fuzz=0 bench=0
+tests=0 fuzz=0 bench=0 kde=0
 for a in "$@"; do
   case "$a" in
     --tests) tests=1 ;;
     --fuzz) tests=1 fuzz=1 ;; # the fuzzing build has the tests in it
     --bench) bench=1 ;;
+    --kde) kde=1 ;;
     *) echo "deps.sh: unknown option $a" >&2; exit 2 ;;
   esac
 done
@@ -41,6 +43,17 @@ if [ $tests = 1 ]; then
     # ... and its screenshot portal: the wlroots back end needs pipewire, the
     # portal an Access back end (GTK's); gdbus asks whether it is up.
     xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk pipewire libglib2.0-bin
+  )
+fi
+# KDE Plasma headless: KWin with XWayland, its screenshot portal (which needs
+# plasma-workspace and these QML modules even for a shot without a dialog),
+# kded5's tray watcher, and a GTK window of one colour (foot crashes there).
+if [ $kde = 1 ]; then
+  packages+=(
+    kwin-wayland xdg-desktop-portal-kde qtwayland5 plasma-workspace kded5 pipewire
+    qml-module-org-kde-kirigami2 qml-module-qtquick-controls2 qml-module-qtquick-layouts
+    qml-module-qtquick-window2 qml-module-qtquick-templates2
+    python3-gi gir1.2-gtk-3.0 xdotool dbus libglib2.0-bin
   )
 fi
 if [ $fuzz = 1 ]; then

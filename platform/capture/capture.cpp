@@ -20,6 +20,9 @@ std::vector<std::unique_ptr<ScreenCapture>> candidates() {
   // copy in another process and sends it as a file format through a pipe;
   // elsewhere it fails at once (no screencopy offered).
   all.push_back(makeScreencopy());
+  // KWin's own copy, raw through a pipe and without the pointer, before its
+  // portal, which adds the pointer and a PNG file; elsewhere no such service.
+  all.push_back(makeKWin());
   // grim before the portal: on wlroots desktops the portal runs grim itself and
   // adds a PNG file; elsewhere grim fails at once and the portal is kept.
   all.push_back(makeGrim());

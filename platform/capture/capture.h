@@ -47,6 +47,7 @@ std::unique_ptr<ScreenCapture> makeQtGrab();
 std::unique_ptr<ScreenCapture> makePortal();     // Wayland desktops
 std::unique_ptr<ScreenCapture> makeScreencopy(); // wlroots desktops, in-process
 std::unique_ptr<ScreenCapture> makeGrim();       // wlroots desktops, through grim
+std::unique_ptr<ScreenCapture> makeKWin();       // KDE Plasma, KWin's own interface
 
 // The ways worth trying in this session, best first.
 std::vector<std::unique_ptr<ScreenCapture>> candidates();

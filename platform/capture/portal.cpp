@@ -94,6 +94,20 @@ QImage readShot(const QString &uri) {
   return url.isLocalFile() ? QImage(url.toLocalFile()) : QImage();
 }
 
+// What is known of a refusal's cause. KDE's portal saves its shot in the
+// Pictures folder and refuses when that folder is missing.
+QString refusalReason() {
+  const QString desktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP");
+  if (!desktop.split(QLatin1Char(':')).contains(QLatin1String("KDE"), Qt::CaseInsensitive))
+    return {};
+  const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+  if (pictures.isEmpty() || QFileInfo(pictures).isDir())
+    return {};
+  return QStringLiteral(": KDE's portal saves its picture in %1, which does not exist "
+                        "(make that folder)")
+      .arg(pictures);
+}
+
 // Request tokens are never reused in the life of the process, and cannot be
 // guessed: an abandoned request still listens on its path.
 QString nextToken() {
@@ -177,7 +191,7 @@ public:
     delete answer;
     if (response != 0) {
       why = response == 1
-                ? QStringLiteral("the screenshot was refused")
+                ? QStringLiteral("the screenshot was refused") + refusalReason()
                 : QStringLiteral("the screenshot portal gave up (response %1)").arg(response);
       return {};
     }

@@ -344,6 +344,9 @@ ini_get() { # section key
 #   e2e_wl_pixel X Y                 # "r g b" of the live Wayland screen
 #   e2e_sni_item                     # the first registered tray item: SERVICE/PATH
 #   e2e_sni_call ITEM METHOD [ARGS]  # a StatusNotifierItem method, e.g. Activate
+#   e2e_start_kwin [WIDTHxHEIGHT]    # KDE's KWin instead ($KWIN_PID), XWayland, kded5's tray watcher
+#   e2e_start_portal [DESKTOP BACKEND...]  # the screenshot portal (sway: wlr gtk)
+#   e2e_way_was WAY                  # the capture way MORVANE_TRACE=1 says was kept
 
 # sway refuses to run as root. As root this runs the calling script again as a
 # user made for the run, in a D-Bus session of its own, from a folder that
@@ -386,6 +389,9 @@ e2e_as_wayland_user() {
     useradd -M -N -d "$E2E_WL_DIR" -s /bin/sh "$E2E_WL_USER" || fail "could not create a test user"
     chown -R "$E2E_WL_USER" "$E2E_WL_DIR"
     run=(runuser -u "$E2E_WL_USER" --)
+    # X's socket folder, root's and open to all: KWin does not make it, and
+    # sway's XWayland would make it the test user's, closed to later servers.
+    install -d -m 1777 -o root -g root /tmp/.X11-unix
   fi
   # The script writes to fds 3 and 4; what the session's services say goes to a log.
   # From the user's own folder: the session's programs (foot) start where they
@@ -398,8 +404,16 @@ e2e_as_wayland_user() {
 }
 
 e2e_wl_cleanup() {
+  local m
+  # The document portal's mount (runtime/doc) may outlive the session that
+  # made it, and would keep the folder from going.
+  if [ -n "${E2E_WL_DIR:-}" ]; then
+    for m in $(awk -v d="$E2E_WL_DIR/" 'index($2, d) == 1 {print $2}' /proc/mounts); do
+      umount -l "$m" 2>/dev/null || fusermount3 -uz "$m" 2>/dev/null
+    done
+  fi
   if [ -n "${E2E_WL_USER:-}" ]; then userdel -f "$E2E_WL_USER" 2>/dev/null; fi
-  if [ -n "${E2E_WL_DIR:-}" ]; then rm -rf "$E2E_WL_DIR"; fi
+  if [ -n "${E2E_WL_DIR:-}" ] && [ -z "${E2E_KEEP:-}" ]; then rm -rf "$E2E_WL_DIR"; fi
 }
 trap 'e2e_cleanup; e2e_wl_cleanup' EXIT
 
@@ -448,21 +462,68 @@ CFG
   E2E_PIDS+=($!)
 }
 
-# The screenshot portal of a wlroots desktop, started and answering.
+# KDE Plasma's compositor, headless: KWin's virtual back end with XWayland
+# ($KWIN_PID; DISPLAY is XWayland's) and kded5, whose watcher is the tray host.
+# Input goes through XWayland (xdotool): KWin has no virtual keyboard for wtype.
+# Menu entries for the session go into $E2E_ROOT/data/applications first.
+e2e_start_kwin() {
+  local size=${1:-1280x800} t
+  for t in kwin_wayland Xwayland kded5 xdotool dbus-send dbus-update-activation-environment python3; do
+    command -v "$t" >/dev/null || fail "$t is not installed (run scripts/deps.sh --kde)"
+  done
+  W=${size%x*} H=${size#*x}
+  export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$E2E_ROOT/runtime} XDG_CONFIG_HOME=$E2E_ROOT/config
+  export XDG_DATA_HOME=$E2E_ROOT/data XDG_CACHE_HOME=$E2E_ROOT/cache
+  mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME/applications" "$XDG_CACHE_HOME" &&
+    chmod 700 "$XDG_RUNTIME_DIR"
+  unset DISPLAY WAYLAND_DISPLAY SWAYSOCK QT_QPA_PLATFORM QT_SCALE_FACTOR
+  export XDG_CURRENT_DESKTOP=KDE XDG_SESSION_TYPE=wayland KDE_FULL_SESSION=true KDE_SESSION_VERSION=5
+  # KWin locks an idle screen after 5 minutes, and every screenshot waits behind the lock.
+  printf '[Daemon]\nAutolock=false\nLockOnResume=false\n' >"$XDG_CONFIG_HOME/kscreenlockerrc"
+  # A copy: the installed binary carries file capabilities, which containers refuse to execute.
+  cp "$(command -v kwin_wayland)" "$E2E_ROOT/kwin_wayland" || fail "could not copy kwin_wayland"
+  # KWin hands the programs it starts its XWayland display.
+  printf '#!/bin/sh\necho "$DISPLAY" >"%s.new" && mv "%s.new" "%s"\n' \
+    "$E2E_ROOT/xdisplay" "$E2E_ROOT/xdisplay" "$E2E_ROOT/xdisplay" >"$E2E_ROOT/kwin-child.sh"
+  chmod +x "$E2E_ROOT/kwin-child.sh"
+  "$E2E_ROOT/kwin_wayland" --virtual --xwayland --width "$W" --height "$H" --socket wayland-kwin \
+    "$E2E_ROOT/kwin-child.sh" >"$E2E_ROOT/kwin.log" 2>&1 &
+  KWIN_PID=$!
+  E2E_PIDS+=($KWIN_PID)
+  wait_for 30 test -s "$E2E_ROOT/xdisplay" || fail "KWin did not start: $(tail -n3 "$E2E_ROOT/kwin.log")"
+  DISPLAY=$(cat "$E2E_ROOT/xdisplay") WAYLAND_DISPLAY=wayland-kwin
+  export DISPLAY WAYLAND_DISPLAY
+  dbus-update-activation-environment WAYLAND_DISPLAY DISPLAY XDG_CURRENT_DESKTOP XDG_SESSION_TYPE \
+    KDE_FULL_SESSION KDE_SESSION_VERSION XDG_RUNTIME_DIR XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME PATH
+  kded5 >"$E2E_ROOT/kded5.log" 2>&1 &
+  E2E_PIDS+=($!)
+  watcher_up() {
+    dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+      org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher string:IsStatusNotifierHostRegistered
+  }
+  wait_for 30 watcher_up || fail "kded5 offers no tray watcher: $(tail -n3 "$E2E_ROOT/kded5.log")"
+}
+
+# The desktop's screenshot portal, started and answering: DESKTOP (sway) and
+# the back ends (wlr gtk) it may use, no others.
 e2e_start_portal() {
-  local t
-  for t in pipewire /usr/libexec/xdg-desktop-portal /usr/libexec/xdg-desktop-portal-wlr gdbus; do
+  local desktop=${1:-sway} t
+  local backends=("${@:2}")
+  [ ${#backends[@]} = 0 ] && backends=(wlr gtk)
+  for t in pipewire /usr/libexec/xdg-desktop-portal gdbus; do
     command -v "$t" >/dev/null || fail "$t is not installed (run scripts/deps.sh)"
   done
   # Before pipewire, which already asks for the portal: the portals read these
   # at their start.
-  export XDG_CURRENT_DESKTOP=sway
-  # Only wlroots' and GTK's back ends: other desktops' .portal files, once
-  # installed (gnome-shell's), would answer Access here in their place.
+  export XDG_CURRENT_DESKTOP=$desktop
+  # Only these back ends: other desktops' .portal files, once installed
+  # (gnome-shell's), would answer Access here in their place.
   export XDG_DESKTOP_PORTAL_DIR=$E2E_ROOT/portals
-  mkdir -p "$XDG_DESKTOP_PORTAL_DIR" &&
-    cp /usr/share/xdg-desktop-portal/portals/{wlr,gtk}.portal "$XDG_DESKTOP_PORTAL_DIR/" ||
-    fail "the wlroots or GTK portal back end is not installed (run scripts/deps.sh)"
+  mkdir -p "$XDG_DESKTOP_PORTAL_DIR"
+  for t in "${backends[@]}"; do
+    cp "/usr/share/xdg-desktop-portal/portals/$t.portal" "$XDG_DESKTOP_PORTAL_DIR/" ||
+      fail "the $t portal back end is not installed (run scripts/deps.sh)"
+  done
   dbus-update-activation-environment WAYLAND_DISPLAY DISPLAY XDG_CURRENT_DESKTOP XDG_RUNTIME_DIR PATH \
     XDG_DESKTOP_PORTAL_DIR
   pipewire >"$E2E_ROOT/pipewire.log" 2>&1 &
@@ -494,6 +555,25 @@ e2e_sni_call() {
   local item=$1 method=$2
   shift 2
   dbus-send --session --print-reply --dest="${item%%/*}" "/${item#*/}" "org.kde.StatusNotifierItem.$method" "$@"
+}
+
+# The way that made the picture, as MORVANE_TRACE=1 names it.
+e2e_way_was() {
+  grep -q "kept-capture $1\$" "$E2E_ROOT/morvane.log" ||
+    fail "the picture was not made by $1: $(grep -e kept-capture -e 'capture.*failed' "$E2E_ROOT/morvane.log")"
+}
+
+# The program's open menu (an X window): "X Y WIDTH HEIGHT".
+e2e_menu_window() {
+  local w
+  for w in $(xdotool search --onlyvisible --classname morvane 2>/dev/null); do
+    eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)" || continue
+    if [ "$HEIGHT" -gt 60 ] && [ "$HEIGHT" -lt 400 ]; then
+      echo "$X $Y $WIDTH $HEIGHT"
+      return 0
+    fi
+  done
+  return 1
 }
 
 # sway's windows, one per line: "SHELL FULLSCREEN(0|1) FOCUSED(0|1) APP_ID-or-CLASS NAME"

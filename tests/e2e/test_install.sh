@@ -34,6 +34,18 @@ for d in "$prefix/share/applications/morvane.desktop" "$XDG_CONFIG_HOME/autostar
   grep -qxF "Icon=$icon" "$d" || fail "$d has icon '$(grep ^Icon "$d")'"
   grep -qxF "Exec=\"$prefix/bin/morvane\" --draw" "$d" || fail "$d has no Draw action"
 done
+# KWin's screenshots: the entry's command, made canonical, is the program, and
+# the entry lists the interface (in its main group).
+kwin_lets_in() { # entry program
+  local main exec words
+  main=$(sed -n '/^\[Desktop Entry\]/,/^\[Desktop Action/p' "$1")
+  exec=$(sed -n 's/^Exec=//p' <<<"$main")
+  eval "words=($exec)" # the entry's own quoting
+  [ "$(readlink -f "${words[0]}")" = "$(readlink -f "$2")" ] || fail "KWin would not match $1's Exec=$exec with $2"
+  grep -qxF X-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2 <<<"$main" ||
+    fail "$1 does not ask for KWin's screenshots"
+}
+kwin_lets_in "$prefix/share/applications/morvane.desktop" "$prefix/lib/morvane/morvane"
 # The autostart line belongs to the entry itself, not to its last action.
 awk '/^\[Desktop Action/ {exit} /^X-GNOME-Autostart-enabled=true$/ {found = 1} END {exit !found}' \
   "$XDG_CONFIG_HOME/autostart/morvane.desktop" || fail "autostart: $(cat "$XDG_CONFIG_HOME/autostart/morvane.desktop")"
@@ -114,6 +126,7 @@ for src in $(grep -o 'src="[^"]*"' /usr/lib/morvane/Morvane.html | sed 's/^src="
   [ -f "/usr/lib/morvane/$src" ] || fail "the help page's picture $src is not installed"
 done
 desktop-file-validate /usr/share/applications/morvane.desktop || fail "invalid desktop entry"
+kwin_lets_in /usr/share/applications/morvane.desktop /usr/lib/morvane/morvane
 appstreamcli validate --no-net /usr/share/metainfo/*.metainfo.xml >"$E2E_ROOT/appstream.log" 2>&1 ||
   fail "invalid AppStream data: $(cat "$E2E_ROOT/appstream.log")"
 before=$(find /usr/lib/morvane | sort)

@@ -23,11 +23,6 @@ open_from_tray() {
   [ "$(overlay)" = "xwayland 1" ] || fail "overlay is '$(overlay)', not an XWayland window with the keyboard"
   wait_for 5 pixel_is 5 5 "$GREEN" || fail "no pen dot: $(e2e_wl_pixel 5 5)"
 }
-# The way that made the picture, as MORVANE_TRACE=1 names it.
-way_was() {
-  grep -q "kept-capture $1\$" "$E2E_ROOT/morvane.log" ||
-    fail "the picture was not made by $1: $(grep -e kept-capture -e 'capture.*failed' "$E2E_ROOT/morvane.log")"
-}
 # A run that opens through one forced way: the native window in the picture.
 frozen_through() {
   # The default key only once the portal is set up: asking for it earlier
@@ -38,7 +33,7 @@ frozen_through() {
   open_from_tray "$(e2e_sni_item)"
   [ "$(e2e_wl_pixel 900 500)" = "$RED" ] || fail "$1: the frozen picture lacks the native window"
   grep -q "capture.*failed" "$E2E_ROOT/morvane.log" && fail "$1: $(cat "$E2E_ROOT/morvane.log")"
-  way_was "$1"
+  e2e_way_was "$1"
   # This portal has no GlobalShortcuts: the default key is given up without a word.
   grep -qi "key" "$E2E_ROOT/morvane.log" && fail "$1: the key was not given up quietly: $(cat "$E2E_ROOT/morvane.log")"
   wtype -k Escape
@@ -65,7 +60,7 @@ tip=$(dbus-send --session --print-reply=literal --dest="${item%%/*}" "/${item#*/
 
 # Activate freezes the screen: the native window is in the picture, the dot on it.
 open_from_tray "$item"
-way_was screencopy
+e2e_way_was screencopy
 grep -q "screencopy-shared 1280x800" "$E2E_ROOT/morvane.log" || fail "the picture's pages were not the overlay's background"
 [ "$(e2e_wl_pixel 900 500)" = "$RED" ] || fail "the frozen picture lacks the native window: $(e2e_wl_pixel 900 500)"
 [ "$(e2e_wl_pixel 640 300)" = "$RED" ] || fail "frozen picture at 640,300: $(e2e_wl_pixel 640 300)"
@@ -131,19 +126,8 @@ item=$(e2e_sni_item)
 
 # The host's ContextMenu opens the menu; its first item "Morvane..." draws again.
 e2e_sni_call "$item" ContextMenu int32:1270 int32:790 >/dev/null || fail "ContextMenu failed"
-menu_window() {
-  local w
-  for w in $(xdotool search --onlyvisible --classname morvane 2>/dev/null); do
-    eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)" || continue
-    if [ "$HEIGHT" -gt 60 ] && [ "$HEIGHT" -lt 400 ]; then
-      echo "$X $Y $WIDTH $HEIGHT"
-      return 0
-    fi
-  done
-  return 1
-}
-wait_for 5 menu_window || fail "ContextMenu opened no menu"
-read -r mx my mw mh < <(menu_window)
+wait_for 5 e2e_menu_window || fail "ContextMenu opened no menu"
+read -r mx my mw mh < <(e2e_menu_window)
 shot menu
 e2e_pointer move $((mx + mw / 2)) $((my + 10))
 e2e_pointer press
@@ -249,7 +233,7 @@ for way in screencopy grim; do
   e2e_start_morvane MORVANE_TRACE=1 MORVANE_CAPTURE=$way
   wait_for 10 e2e_sni_item || fail "no tray item on the scaled output"
   open_from_tray "$(e2e_sni_item)"
-  way_was $way
+  e2e_way_was $way
   frozen=$(for p in $points; do e2e_wl_pixel "${p%,*}" "${p#*,}"; done)
   [ "$frozen" = "$live" ] || fail "scaled output, $way: frozen $(echo $frozen) but live $(echo $live) at $points"
   wtype -k Escape

@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """A native Wayland window of one colour, for desktops where foot does not run
-(it crashes under KWin's virtual back end). Usage: wl_window.py COLOUR [W H]"""
+(it crashes under KWin's virtual back end). Usage: wl_window.py COLOUR [W H]
+Prints "ready" once its first frame has been handed to the compositor."""
 import sys
 
 import gi
 
+gi.require_version("Gdk", "3.0")
 gi.require_version("Gtk", "3.0")
 from gi.repository import Gdk, Gtk  # noqa: E402
 
@@ -18,5 +20,13 @@ Gtk.StyleContext.add_provider_for_screen(
 window = Gtk.Window(title="morvane-test-window")
 window.set_default_size(width, height)
 window.connect("destroy", Gtk.main_quit)
+
+
+def painted(clock):
+    print("ready", flush=True)
+    clock.disconnect(handler)
+
+
 window.show_all()
+handler = window.get_frame_clock().connect("after-paint", painted)
 Gtk.main()

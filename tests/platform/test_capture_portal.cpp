@@ -1,7 +1,8 @@
 // The screenshot portal's client against a stand-in portal on a private
 // session bus that speaks the documented interface: the request object's
 // path, the Response signal with "uri", a refusal, and an answer too late;
-// answers naming files that are not the portal's fresh picture. The same
+// answers naming files that are not the portal's fresh picture; KWin's
+// screenshot interface and its pipe. The same
 // bus serves the global key's GlobalShortcuts client: its session, the
 // binding with the preferred trigger, and Activated.
 
@@ -12,6 +13,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusUnixFileDescriptor>
 #include <QDBusVirtualObject>
 #include <QDateTime>
 #include <QDir>
@@ -25,6 +27,13 @@
 #include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <thread>
+
+#include <csignal>
+#include <pthread.h>
+
+#include <unistd.h>
 
 namespace {
 const QString Bus = QStringLiteral("portal-standin");
@@ -141,6 +150,62 @@ public:
     a << QVariant::fromValue(QDBusObjectPath(sessionPath)) << shortcutId << qulonglong(0)
       << QVariantMap();
     QDBusConnection(bus).send(a);
+  }
+};
+
+// KWin's ScreenShot2 as KWin 5.27 answers CaptureArea: the reply with the
+// picture's size first, then the pixels written into the caller's pipe from
+// another thread, which closes it; or a refusal.
+class StandInKWin : public QDBusVirtualObject {
+public:
+  enum Mode { Whole, Short, Long, Huge, Refuse } mode = Whole;
+  QVariantMap options;
+  QRect asked;
+
+  QString introspect(const QString &) const override { return {}; }
+  bool handleMessage(const QDBusMessage &msg, const QDBusConnection &bus) override {
+    if (msg.member() != QLatin1String("CaptureArea") || msg.arguments().size() != 6)
+      return false;
+    const QVariantList a = msg.arguments();
+    asked = QRect(a[0].toInt(), a[1].toInt(), a[2].toInt(), a[3].toInt());
+    options = qdbus_cast<QVariantMap>(a[4]);
+    if (mode == Refuse) {
+      bus.send(msg.createErrorReply(QStringLiteral("org.kde.KWin.ScreenShot2.Error.NoAuthorized"),
+                                    QStringLiteral("The process is not authorized")));
+      return true;
+    }
+    // The area's left half red, its right half blue, as KWin's premultiplied ARGB.
+    QImage shot(asked.size(), QImage::Format_ARGB32_Premultiplied);
+    shot.fill(Qt::blue);
+    QPainter(&shot).fillRect(0, 0, shot.width() / 2, shot.height(), Qt::red);
+    QByteArray bytes(reinterpret_cast<const char *>(shot.constBits()), shot.sizeInBytes());
+    if (mode == Short)
+      bytes.chop(shot.bytesPerLine());
+    if (mode == Long)
+      bytes.append(shot.bytesPerLine(), '\0');
+    const uint width = mode == Huge ? 100000 : uint(shot.width());
+    bus.send(msg.createReply(QVariantMap{{QStringLiteral("type"), QStringLiteral("raw")},
+                                         {QStringLiteral("format"), uint(shot.format())},
+                                         {QStringLiteral("width"), width},
+                                         {QStringLiteral("height"), uint(shot.height())},
+                                         {QStringLiteral("stride"), width * 4}}));
+    const int fd = ::dup(a[5].value<QDBusUnixFileDescriptor>().fileDescriptor());
+    std::thread([fd, bytes] {
+      // A reader that stops early makes the write fail, as KWin sees it, not end the test.
+      sigset_t pipeSignal;
+      sigemptyset(&pipeSignal);
+      sigaddset(&pipeSignal, SIGPIPE);
+      pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+      qint64 done = 0;
+      while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n <= 0)
+          break;
+        done += n;
+      }
+      ::close(fd);
+    }).detach();
+    return true;
   }
 };
 
@@ -326,6 +391,50 @@ TEST_F(CapturePortal, GlobalShortcutIsBoundWithItsTriggerAndActivatedToggles) {
 
   bus.unregisterObject(desktop);
   ASSERT_TRUE(bus.registerObject(desktop, portal, QDBusConnection::ExportScriptableSlots));
+}
+
+// KWin's interface: the picture's pixels are read whole, in the area's size,
+// and a peer that sends less, more, or claims a larger picture than the screen
+// fails the capture; a refusal is kept for the session.
+TEST_F(CapturePortal, KWinPictureIsReadWholeAndNoFurther) {
+  QDBusConnection bus(Bus);
+  StandInKWin kwin;
+  ASSERT_TRUE(bus.registerService(QStringLiteral("org.kde.KWin.ScreenShot2")));
+  ASSERT_TRUE(bus.registerVirtualObject(QStringLiteral("/org/kde/KWin/ScreenShot2"), &kwin));
+  const QByteArray session = qgetenv("XDG_SESSION_TYPE");
+  qputenv("XDG_SESSION_TYPE", "wayland");
+  auto way = capture::makeKWin();
+  EXPECT_TRUE(way->usable());
+
+  const QImage shot = way->grab(QRect(100, 50, 640, 480), why);
+  ASSERT_EQ(shot.size(), QSize(640, 480)) << why.toStdString();
+  EXPECT_EQ(kwin.asked, QRect(100, 50, 640, 480));
+  EXPECT_EQ(kwin.options.value(QStringLiteral("include-cursor")), QVariant(false));
+  EXPECT_EQ(shot.format(), QImage::Format_RGB32);
+  EXPECT_EQ(shot.pixel(0, 0), qRgb(255, 0, 0));
+  EXPECT_EQ(shot.pixel(319, 479), qRgb(255, 0, 0));
+  EXPECT_EQ(shot.pixel(320, 0), qRgb(0, 0, 255));
+  EXPECT_EQ(shot.pixel(639, 479), qRgb(0, 0, 255));
+
+  const std::pair<StandInKWin::Mode, const char *> faults[] = {{StandInKWin::Short, "ended early"},
+                                                               {StandInKWin::Long, "more than"},
+                                                               {StandInKWin::Huge, "does not fit"}};
+  for (const auto &[mode, said] : faults) {
+    kwin.mode = mode;
+    why.clear();
+    EXPECT_TRUE(way->grab(QRect(0, 0, 640, 480), why).isNull()) << said;
+    EXPECT_TRUE(why.contains(QLatin1String(said))) << why.toStdString();
+  }
+
+  kwin.mode = StandInKWin::Refuse;
+  EXPECT_TRUE(way->grab(QRect(0, 0, 640, 480), why).isNull());
+  EXPECT_TRUE(why.contains(QStringLiteral("X-KDE-DBUS-Restricted-Interfaces")))
+      << why.toStdString();
+  EXPECT_FALSE(capture::makeKWin()->usable()) << "KWin is asked again after its refusal";
+
+  qputenv("XDG_SESSION_TYPE", session);
+  bus.unregisterObject(QStringLiteral("/org/kde/KWin/ScreenShot2"));
+  bus.unregisterService(QStringLiteral("org.kde.KWin.ScreenShot2"));
 }
 
 // grim, the other Wayland way, run as a subprocess: one that writes without end,
