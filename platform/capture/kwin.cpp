@@ -212,11 +212,23 @@ public:
       return {};
     if (capture::tracing())
       std::fprintf(stderr, "morvane-trace kwin %lldx%lld format %u\n", width, height, format);
-    const QImage shot(reinterpret_cast<const uchar *>(pixels.constData()), int(width), int(height),
-                      int(stride), QImage::Format(format));
-    // A copy that owns its pixels: `pixels` goes at the return.
-    QImage img = shot.format() == QImage::Format_RGB32 ? shot.copy()
-                                                       : shot.convertToFormat(QImage::Format_RGB32);
+    // The image keeps the bytes read: no second full-screen copy. The 32-bit
+    // formats with alpha become RGB32 in place, their alpha made opaque (a
+    // desktop's pixels are; where one is not, it stays premultiplied: darker).
+    auto *owned = new QByteArray(std::move(pixels));
+    QImage img(
+        reinterpret_cast<uchar *>(owned->data()), int(width), int(height), int(stride),
+        QImage::Format(format), [](void *b) { delete static_cast<QByteArray *>(b); }, owned);
+    if (img.format() == QImage::Format_ARGB32 ||
+        img.format() == QImage::Format_ARGB32_Premultiplied) {
+      for (int y = 0; y < img.height(); ++y) {
+        auto *row = reinterpret_cast<quint32 *>(img.scanLine(y));
+        for (int x = 0; x < img.width(); ++x)
+          row[x] |= 0xFF000000u;
+      }
+      img.reinterpretAsFormat(QImage::Format_RGB32);
+    } else if (img.format() != QImage::Format_RGB32)
+      img = img.convertToFormat(QImage::Format_RGB32);
     img.setDevicePixelRatio(1.0);
     return img;
   }
