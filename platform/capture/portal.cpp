@@ -73,7 +73,7 @@ Stored storedOf(const QDBusMessage &reply) {
   if (!apps.contains(QString()))
     return Stored::Unset;
   const QString first = apps.value(QString()).value(0);
-  return first == QLatin1String("yes") ? Stored::Yes
+  return first == QLatin1String("yes")  ? Stored::Yes
          : first == QLatin1String("no") ? Stored::No
                                         : Stored::Unset;
 }
@@ -120,9 +120,8 @@ bool inPortalFolder(const QString &folder) {
       canonicalDir(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
   if (!pictures.isEmpty() && (folder == pictures || folder.startsWith(pictures + QLatin1Char('/'))))
     return true;
-  for (const QString &d :
-       {QDir::homePath(), QDir::tempPath(), QStringLiteral("/tmp"),
-        qEnvironmentVariable("XDG_RUNTIME_DIR")})
+  for (const QString &d : {QDir::homePath(), QDir::tempPath(), QStringLiteral("/tmp"),
+                           qEnvironmentVariable("XDG_RUNTIME_DIR")})
     if (!d.isEmpty() && folder == canonicalDir(d))
       return true;
   return false;
