@@ -146,7 +146,7 @@ void Show_Kavrel_G() {
   // Full screen covers the taskbar under the window manager and gets every key.
   instance->showFullScreen();
   instance->raise();
-  platform().takeFocus(instance);
+  instance->activateWindow();
   instance->Pic_Color()->setFocus();
   platform().skipTaskbar(instance); // lost again at every show
   open_trace::mark("shown");

@@ -217,38 +217,6 @@ public:
 };
 } // namespace
 
-namespace {
-// The window manager acts on an activation only for a mapped window.
-class ActivateOnExpose : public QObject {
-public:
-  explicit ActivateOnExpose(QWindow *w) : QObject(w) { w->installEventFilter(this); }
-  bool eventFilter(QObject *o, QEvent *e) override {
-    if (e->type() == QEvent::Expose && static_cast<QWindow *>(o)->isExposed()) {
-      x11::activate(static_cast<QWindow *>(o)->winId());
-      deleteLater();
-    }
-    return false;
-  }
-};
-} // namespace
-
-void Platform::takeFocus(QWidget *w) {
-  if (!w)
-    return;
-  if (w->isVisible())
-    w->activateWindow();
-  if (!x11::available())
-    return;
-  w->winId();
-  QWindow *h = w->windowHandle();
-  if (!h)
-    return;
-  if (h->isExposed())
-    x11::activate(w->winId());
-  else if (!h->findChild<ActivateOnExpose *>(QString(), Qt::FindDirectChildrenOnly))
-    new ActivateOnExpose(h);
-}
-
 void Platform::skipTaskbar(QWidget *w) {
   if (!w || !x11::available())
     return;
@@ -390,7 +358,6 @@ void Platform::notifyUser(QWidget *owner, const QString &text) {
   // it and its loop ends, instead of a window freeing an object on this stack.
   QPointer<QMessageBox> box = new QMessageBox(QMessageBox::Information, QStringLiteral("Morvane"),
                                               text, QMessageBox::Ok, owner);
-  takeFocus(box); // once shown: the user acted elsewhere (the tray, a desktop's question)
   box->exec();
   delete box.data();
 }

@@ -108,10 +108,6 @@ public:
   // Window stacking and decoration.
   virtual void setTopMost(QWidget *w, bool on);
   virtual void skipTaskbar(QWidget *w);
-  // Gives w the keyboard once it is shown, as the user's own request: window
-  // managers that guard against focus stealing (mutter) refuse a program's
-  // request that carries no fresh user time.
-  virtual void takeFocus(QWidget *w);
   virtual void animateRects(const QRect &from, const QRect &to);
   // Puts a window move on screen now, at a pace the eye can follow (a slide
   // step); window systems that move windows synchronously need nothing.

@@ -2,8 +2,6 @@
 
 #include "platform/memory.h"
 
-#include <QAbstractNativeEventFilter>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QtGui/qguiapplication_platform.h>
 
@@ -124,110 +122,6 @@ void setAbove(WId window, bool on) {
   const uint32_t mode = XCB_STACK_MODE_ABOVE;
   xcb_configure_window(c, w, XCB_CONFIG_WINDOW_STACK_MODE, &mode);
   xcb_flush(c);
-}
-
-namespace {
-// The X server's time now: the stamp of a property change of a window of our
-// own, on a connection of our own, as Qt's reads every event of its own.
-xcb_timestamp_t serverTime() {
-  xcb_connection_t *c = xcb_connect(nullptr, nullptr);
-  xcb_timestamp_t t = XCB_CURRENT_TIME;
-  const xcb_screen_t *s = xcb_connection_has_error(c) ? nullptr : defaultScreen(c);
-  if (s) {
-    const xcb_window_t w = xcb_generate_id(c);
-    const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, w, s->root, -1, -1, 1, 1, 0,
-                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
-    xcb_change_property(c, XCB_PROP_MODE_APPEND, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 0,
-                        nullptr);
-    xcb_flush(c);
-    while (xcb_generic_event_t *e = xcb_wait_for_event(c)) {
-      const bool stamp = (e->response_type & 0x7f) == XCB_PROPERTY_NOTIFY;
-      if (stamp)
-        t = reinterpret_cast<xcb_property_notify_event_t *>(e)->time;
-      free(e);
-      if (stamp)
-        break;
-    }
-  }
-  xcb_disconnect(c);
-  return t;
-}
-} // namespace
-
-namespace {
-void sendActivate(xcb_connection_t *c, xcb_window_t w) {
-  xcb_client_message_event_t ev;
-  std::memset(&ev, 0, sizeof ev);
-  ev.response_type = XCB_CLIENT_MESSAGE;
-  ev.format = 32;
-  ev.window = w;
-  ev.type = atom(c, "_NET_ACTIVE_WINDOW");
-  ev.data.data32[0] = 1; // source: application
-  ev.data.data32[1] = serverTime();
-  xcb_send_event(c, 0, rootOf(c),
-                 XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                 reinterpret_cast<const char *>(&ev));
-  xcb_flush(c);
-}
-
-bool hasState(xcb_connection_t *c, xcb_window_t w, xcb_atom_t a) {
-  xcb_get_property_reply_t *r = xcb_get_property_reply(
-      c, xcb_get_property(c, 0, w, atom(c, "_NET_WM_STATE"), XCB_ATOM_ATOM, 0, 64), nullptr);
-  if (!r)
-    return false;
-  const auto *atoms = static_cast<const xcb_atom_t *>(xcb_get_property_value(r));
-  const int n = xcb_get_property_value_length(r) / int(sizeof(xcb_atom_t));
-  bool found = false;
-  for (int i = 0; i < n && !found; ++i)
-    found = atoms[i] == a;
-  free(r);
-  return found;
-}
-
-// mutter decides about the focus only when it shows an XWayland window, which
-// can be after the X server mapped it; a request that came earlier is then
-// overruled, and the window is marked as demanding attention. That mark is
-// answered with one more request, for a few seconds after the first.
-class RefusedFocusWatch : public QAbstractNativeEventFilter {
-public:
-  xcb_window_t window = 0;
-  QElapsedTimer since;
-  bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override {
-    if (!window || type != "xcb_generic_event_t")
-      return false;
-    const auto *e = static_cast<const xcb_generic_event_t *>(message);
-    if ((e->response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
-      return false;
-    const auto *p = reinterpret_cast<const xcb_property_notify_event_t *>(e);
-    xcb_connection_t *c = conn();
-    if (!c || p->window != window || p->atom != atom(c, "_NET_WM_STATE"))
-      return false;
-    if (since.elapsed() > 5000) {
-      window = 0;
-      return false;
-    }
-    if (hasState(c, window, atom(c, "_NET_WM_STATE_DEMANDS_ATTENTION"))) {
-      sendActivate(c, window);
-      window = 0;
-    }
-    return false;
-  }
-};
-} // namespace
-
-void activate(WId window) {
-  xcb_connection_t *c = conn();
-  if (!c || !window)
-    return;
-  static RefusedFocusWatch *watch = [] {
-    auto *w = new RefusedFocusWatch; // lives as long as the application's filters
-    qGuiApp->installNativeEventFilter(w);
-    return w;
-  }();
-  watch->window = static_cast<xcb_window_t>(window);
-  watch->since.start();
-  sendActivate(c, watch->window);
 }
 
 void setSkipTaskbar(WId window) {

@@ -15,12 +15,6 @@ bool available();
 void setAbove(WId window, bool on);
 // Adds _NET_WM_STATE_SKIP_TASKBAR; the window manager drops it on every unmap.
 void setSkipTaskbar(WId window);
-// Asks the window manager to give the mapped `window` the keyboard, stamped
-// with the X server's time now. Qt stamps its own request with the last X
-// event it saw, which is old when the user acted elsewhere (a tray item over
-// D-Bus, a key bound by the desktop); mutter's focus-stealing prevention then
-// only marks the window as wanting attention.
-void activate(WId window);
 // Owner window of the system tray selection of the default screen, 0 when none.
 quint32 trayOwner();
 void flush();
