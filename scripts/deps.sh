@@ -5,18 +5,20 @@
 #   scripts/deps.sh --tests    ... and run every test (make test)
 #   scripts/deps.sh --fuzz     ... and the settings-file fuzzer (clang)
 #   scripts/deps.sh --bench    ... and the benchmarks with Flameshot as the yardstick
+#   scripts/deps.sh --gnome    ... and the GNOME Shell test's desktop (make test)
 #
 # Idempotent: does nothing when everything is there. As root it runs apt-get
 # without Recommends (what a fresh minimal Debian 12 has is all it assumes);
 # otherwise it prints the exact command to run.
 set -euo pipefail
 
-tests=0 fuzz=0 bench=0
+tests=0 fuzz=0 bench=0 gnome=0
 for a in "$@"; do
   case "$a" in
     --tests) tests=1 ;;
     --fuzz) tests=1 fuzz=1 ;; # the fuzzing build has the tests in it
     --bench) bench=1 ;;
+    --gnome) gnome=1 ;;
     *) echo "deps.sh: unknown option $a" >&2; exit 2 ;;
   esac
 done
@@ -41,6 +43,16 @@ if [ $tests = 1 ]; then
     # ... and its screenshot portal: the wlroots back end needs pipewire, the
     # portal an Access back end (GTK's); gdbus asks whether it is up.
     xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk pipewire libglib2.0-bin
+  )
+fi
+# GNOME Shell headless with its screenshot portal (and the shell's Access
+# dialog, the first-use question); a GTK 3 window through python3-gi, the
+# tray watcher stand-in and the shell's remote keys through Gio; pgrep finds
+# the shell's XWayland. Not elogind: the shell runs with a private system bus.
+if [ $gnome = 1 ]; then
+  packages+=(
+    gnome-shell mutter xdg-desktop-portal xdg-desktop-portal-gnome pipewire dbus
+    python3-gi gir1.2-gtk-3.0 libglib2.0-bin procps xdotool imagemagick xwayland
   )
 fi
 if [ $fuzz = 1 ]; then
