@@ -126,13 +126,15 @@ void Show_Kavrel_G() {
     instance->Form_Load();
     if (instance && instance->shotDenied() != ShotDenial::None) {
       // The user said no to the desktop's question (or did not answer it):
-      // nothing opens, the icon comes back, and a refusal says where to allow it.
+      // nothing opens, a refusal says where to allow it, and the icon comes
+      // back once that is read (a click on it meanwhile would be swallowed
+      // by this unfinished load).
       const bool refused = instance->shotDenied() == ShotDenial::Refused;
       Unload_Kavrel_G();
-      backToResident();
       if (refused)
         platform().notifyUser(nullptr, captions::screenshotsRefused());
       loading = false;
+      backToResident();
       return;
     }
     loading = false;
