@@ -41,7 +41,7 @@ tour: build
 package soak bench: DEPS = --tests
 test:
 	@[ -f $(BUILD)/tests/CTestTestfile.cmake ] || echo "First test run: on a fresh Debian 12 with two cores about 5 to 10 minutes (257 more packages, the tests are built, then 2 to 5 minutes of tests)."
-	@$(MAKE) --no-print-directory build DEPS="--tests --kde"
+	@$(MAKE) --no-print-directory build DEPS="--tests --kde --gnome"
 	cd $(BUILD) && ctest --output-on-failure --no-tests=error -j 1
 
 # A per-user installation by default; AUTOSTART=1 adds a session autostart entry.

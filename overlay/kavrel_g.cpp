@@ -9,6 +9,7 @@
 #include "platform/memory.h"
 #include "platform/platform.h"
 #include "resident/kavrel_s.h"
+#include "resources/captions.h"
 #include "resources/resources.h"
 
 #include <QBackingStore>
@@ -123,6 +124,19 @@ void Show_Kavrel_G() {
     loading = true;
     instance = new Kavrel_G;
     instance->Form_Load();
+    if (instance && instance->shotDenied() != ShotDenial::None) {
+      // The user said no to the desktop's question (or did not answer it):
+      // nothing opens, a refusal says where to allow it, and the icon comes
+      // back once that is read (a click on it meanwhile would be swallowed
+      // by this unfinished load).
+      const bool refused = instance->shotDenied() == ShotDenial::Refused;
+      Unload_Kavrel_G();
+      if (refused)
+        platform().notifyUser(nullptr, captions::screenshotsRefused());
+      loading = false;
+      backToResident();
+      return;
+    }
     loading = false;
     if (!instance) // unloaded while the capture waited (its monitor went away)
       return;
@@ -300,6 +314,8 @@ void Kavrel_G::Form_Load() {
   // 7. One copy of the whole monitor, taken before the window is ever shown.
   const QImage shot = platform().captureScreen(monitor_, this);
   open_trace::mark("captured");
+  if (shot.isNull())
+    denied_ = platform().captureDenial();
   if (!shot.isNull())
     display_.setPicture(Picture(shot));
   // 8. Seed the ring with the clean capture.

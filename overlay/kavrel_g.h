@@ -7,6 +7,7 @@
 #include "overlay/export.h"
 #include "overlay/shapes.h"
 #include "overlay/text_entry.h"
+#include "platform/platform.h"
 
 #include <QWidget>
 
@@ -59,6 +60,8 @@ public:
   ~Kavrel_G() override;
 
   void Form_Load();
+  // Set by Form_Load when the user refused the screen's picture: nothing opens.
+  ShotDenial shotDenied() const { return denied_; }
 
   // Mouse handlers: button 1 left, 2 right, 4 middle; x, y in screen pixels.
   void Form_MouseDown(int button, double x, double y);
@@ -120,6 +123,7 @@ protected:
   void closeEvent(QCloseEvent *e) override;
 
 private:
+  ShotDenial denied_ = ShotDenial::None;
   friend class ColorDot;              // the dot hands its keys to the overlay (key preview)
   void awaitPixels();                 // the capture's pixels are in the picture
   void showPicture(const Picture &p); // the overlay's Picture, then a full repaint

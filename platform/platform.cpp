@@ -178,6 +178,18 @@ void Platform::prepareFirstFrame(QWidget *cover, const QRegion &spot, QRgb rgb) 
 
 void Platform::firstPaint(QWidget *cover) { capture::completeUnder(cover); }
 
+ShotDenial Platform::captureDenial() const {
+  switch (capture::lastDenial()) {
+  case capture::Denial::Refused:
+    return ShotDenial::Refused;
+  case capture::Denial::Unanswered:
+    return ShotDenial::Unanswered;
+  case capture::Denial::None:
+    break;
+  }
+  return ShotDenial::None;
+}
+
 void Platform::setTopMost(QWidget *w, bool on) {
   if (!w)
     return;

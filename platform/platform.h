@@ -47,6 +47,13 @@ signals:
   void mouseMessage(int code);
 };
 
+// Why a capture gave nothing, when the user had the last word.
+enum class ShotDenial {
+  None,       // not the user's doing (or it worked)
+  Refused,    // the desktop asked, or remembered, and the answer was no
+  Unanswered, // the desktop's question stayed unanswered
+};
+
 // One monitor of the desktop.
 struct Monitor {
   QRect pixels;       // device pixels, desktop coordinates
@@ -92,6 +99,8 @@ public:
   virtual void prepareFirstFrame(QWidget *cover, const QRegion &spot, QRgb rgb);
   // At the start of `cover`'s first paint: the picture captureScreen(cover) gave is complete.
   virtual void firstPaint(QWidget *cover);
+  // After a null captureScreen: whether the user refused it (nothing should open then).
+  virtual ShotDenial captureDenial() const;
 
   // Bits a pixel of the primary monitor's picture (24 or 32 on today's desktops).
   virtual int colorDepth() const;

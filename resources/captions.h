@@ -22,4 +22,16 @@ inline QString noXWayland() {
   return QStringLiteral(
       "Morvane の表示には XWayland が必要です。\nXWayland を入れて有効にしてください。");
 }
+// The desktop refused the screen's picture (its first-use question, answered
+// no, is remembered). GNOME 43's Settings have no switch for it for programs
+// outside a sandbox, so the way back is the command that records a yes.
+inline QString screenshotsRefused() {
+  return QStringLiteral(
+      "デスクトップが画面の取り込み（スクリーンショット）を拒否しました。\n"
+      "許可するには、端末で次のコマンドを実行してから、もう一度お試しください:\n\n"
+      "gdbus call --session --dest org.freedesktop.impl.portal.PermissionStore "
+      "--object-path /org/freedesktop/impl/portal/PermissionStore "
+      "--method org.freedesktop.impl.portal.PermissionStore.SetPermission "
+      "screenshot true screenshot '' \"['yes']\"");
+}
 } // namespace captions

@@ -6,19 +6,21 @@
 #   scripts/deps.sh --fuzz     ... and the settings-file fuzzer (clang)
 #   scripts/deps.sh --bench    ... and the benchmarks with Flameshot as the yardstick
 #   scripts/deps.sh --kde      ... and KDE Plasma's compositor for its test (make test)
+#   scripts/deps.sh --gnome    ... and the GNOME Shell test's desktop (make test)
 #
 # Idempotent: does nothing when everything is there. As root it runs apt-get
 # without Recommends (what a fresh minimal Debian 12 has is all it assumes);
 # otherwise it prints the exact command to run.
 set -euo pipefail
 
-tests=0 fuzz=0 bench=0 kde=0
+tests=0 fuzz=0 bench=0 kde=0 gnome=0
 for a in "$@"; do
   case "$a" in
     --tests) tests=1 ;;
     --fuzz) tests=1 fuzz=1 ;; # the fuzzing build has the tests in it
     --bench) bench=1 ;;
     --kde) kde=1 ;;
+    --gnome) gnome=1 ;;
     *) echo "deps.sh: unknown option $a" >&2; exit 2 ;;
   esac
 done
@@ -54,6 +56,16 @@ if [ $kde = 1 ]; then
     qml-module-org-kde-kirigami2 qml-module-qtquick-controls2 qml-module-qtquick-layouts
     qml-module-qtquick-window2 qml-module-qtquick-templates2
     python3-gi gir1.2-gtk-3.0 xdotool dbus libglib2.0-bin
+  )
+fi
+# GNOME Shell headless with its screenshot portal (and the shell's Access
+# dialog, the first-use question); a GTK 3 window through python3-gi, the
+# tray watcher stand-in and the shell's remote keys through Gio; pgrep finds
+# the shell's XWayland. Not elogind: the shell runs with a private system bus.
+if [ $gnome = 1 ]; then
+  packages+=(
+    gnome-shell mutter xdg-desktop-portal xdg-desktop-portal-gnome pipewire dbus
+    python3-gi gir1.2-gtk-3.0 libglib2.0-bin procps xdotool imagemagick xwayland
   )
 fi
 if [ $fuzz = 1 ]; then

@@ -11,6 +11,7 @@ std::unique_ptr<ScreenCapture> &kept() {
   static std::unique_ptr<ScreenCapture> way;
   return way;
 }
+Denial denied = Denial::None;
 } // namespace
 
 std::vector<std::unique_ptr<ScreenCapture>> candidates() {
@@ -40,10 +41,18 @@ QImage grab(const QRect &area, QWidget *cover) {
   QString why;
   QStringList reasons;
   QByteArray failed;
+  denied = Denial::None;
   if (kept()) {
     QImage img = cover ? kept()->grabUnder(cover, area, why) : kept()->grab(area, why);
     if (!img.isNull())
       return img;
+    // The user said no: another way round the answer would not respect it.
+    denied = kept()->denial();
+    if (denied != Denial::None) {
+      std::fprintf(stderr, "morvane: screen capture failed: %s: %s\n", kept()->name(),
+                   qPrintable(why));
+      return {};
+    }
     // A way that worked can fail later (shared memory used up, a portal gone):
     // the others still get their turn, as at the first capture.
     failed = kept()->name();
@@ -62,6 +71,9 @@ QImage grab(const QRect &area, QWidget *cover) {
       return img;
     }
     reasons << QStringLiteral("%1: %2").arg(QLatin1String(way->name()), why);
+    denied = way->denial();
+    if (denied != Denial::None)
+      break;
   }
   std::fprintf(stderr, "morvane: screen capture failed: %s\n",
                reasons.isEmpty() ? "no way to capture the screen in this session"
@@ -86,6 +98,8 @@ bool tracing() {
   }();
   return on;
 }
+
+Denial lastDenial() { return denied; }
 
 QString keptName() { return kept() ? QLatin1String(kept()->name()) : QString(); }
 

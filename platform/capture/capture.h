@@ -13,6 +13,14 @@
 
 class QWidget;
 
+namespace capture {
+enum class Denial {
+  None,       // no question was asked, or it was answered yes
+  Refused,    // the desktop asked the user, or remembers the answer: no
+  Unanswered, // the desktop's question stayed unanswered past the long wait
+};
+} // namespace capture
+
 class ScreenCapture {
 public:
   virtual ~ScreenCapture() = default;
@@ -39,6 +47,9 @@ public:
   }
   // Called once `cover` is shown, before its first paint reads the picture.
   virtual void completeUnder(QWidget *cover) { (void)cover; }
+  // Why the last grab gave nothing, when the user had the last word: then no
+  // other way is tried, and nothing opens.
+  virtual capture::Denial denial() const { return capture::Denial::None; }
 };
 
 namespace capture {
@@ -59,6 +70,8 @@ void markUnder(QWidget *cover, const QRegion &spot, QRgb rgb);
 void completeUnder(QWidget *cover);
 // True under MORVANE_TRACE=1: the ways then say on stderr what they did (tests, probes).
 bool tracing();
+// Why the last grab gave nothing, when the user decided it (see ScreenCapture::denial).
+Denial lastDenial();
 // The name of the way kept, or empty before the first success.
 QString keptName();
 // Forgets the way kept (tests).

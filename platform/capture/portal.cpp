@@ -2,16 +2,24 @@
 // xdg-desktop-portal-wlr): org.freedesktop.portal.Screenshot over D-Bus. The
 // answer comes later, as the Response signal of a request object, and names a
 // PNG file that the portal wrote for us.
+//
+// The first time, a portal whose back end checks permissions (GNOME's, KDE's)
+// asks the user "Allow Applications to Take Screenshots?" and keeps the answer
+// in its permission store, under the empty app id for programs outside a
+// sandbox. While that question can be on screen the user is given time to
+// answer; a "no" is told apart from a failure through the same store.
 
 #include "platform/capture/capture.h"
 #include "platform/wayland.h"
 
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QDBusVariant>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -22,17 +30,74 @@
 #include <QUrl>
 
 #include <atomic>
+#include <cstdio>
 #include <ctime>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 constexpr int AnswerMs = 3000;
+// While the desktop may be asking the user: a person reads the question first.
+constexpr int QuestionMs = 60000;
+constexpr int StoreMs = 1000;
 // A late answer's file is still removed, up to this long after we gave up.
 constexpr int LateAnswerMs = 60000;
 const QString Service = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString DesktopPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString RequestInterface = QStringLiteral("org.freedesktop.portal.Request");
+const QString StoreService = QStringLiteral("org.freedesktop.impl.portal.PermissionStore");
+const QString StorePath = QStringLiteral("/org/freedesktop/impl/portal/PermissionStore");
+const QString ImplPrefix = QStringLiteral("org.freedesktop.impl.portal.desktop.");
+
+// What the permission store says about screenshots by programs outside a sandbox.
+enum class Stored { Unknown, Yes, No, Unset };
+
+QDBusMessage storeLookup() {
+  QDBusMessage m = QDBusMessage::createMethodCall(StoreService, StorePath, StoreService,
+                                                  QStringLiteral("Lookup"));
+  m << QStringLiteral("screenshot") << QStringLiteral("screenshot");
+  return m;
+}
+
+Stored storedOf(const QDBusMessage &reply) {
+  if (reply.type() == QDBusMessage::ErrorMessage)
+    // A store without the entry has never been asked; without a store at all
+    // nothing is remembered, and nothing can be told.
+    return reply.errorName() == QLatin1String("org.freedesktop.portal.Error.NotFound")
+               ? Stored::Unset
+               : Stored::Unknown;
+  if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+    return Stored::Unknown;
+  QMap<QString, QStringList> apps;
+  reply.arguments().constFirst().value<QDBusArgument>() >> apps;
+  if (!apps.contains(QString()))
+    return Stored::Unset;
+  const QString first = apps.value(QString()).value(0);
+  return first == QLatin1String("yes")  ? Stored::Yes
+         : first == QLatin1String("no") ? Stored::No
+                                        : Stored::Unset;
+}
+
+// Whether a back end on the bus asks before a screenshot: version 2 of its
+// Screenshot interface has the portal check the store (and ask) first.
+bool backEndAsks(QDBusConnection &bus) {
+  QDBusConnectionInterface *names = bus.interface();
+  if (!names)
+    return false;
+  for (const QString &name : names->registeredServiceNames().value()) {
+    if (!name.startsWith(ImplPrefix))
+      continue;
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        name, DesktopPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+        QStringLiteral("Get"));
+    get << QStringLiteral("org.freedesktop.impl.portal.Screenshot") << QStringLiteral("version");
+    const QDBusMessage reply = bus.call(get, QDBus::Block, StoreMs);
+    if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+        reply.arguments().constFirst().value<QDBusVariant>().variant().toUInt() >= 2)
+      return true;
+  }
+  return false;
+}
 
 // A file's age may lag the clock by a tick of the file system's coarse time.
 constexpr qint64 ClockSlackNs = 1000000000;
@@ -55,9 +120,8 @@ bool inPortalFolder(const QString &folder) {
       canonicalDir(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
   if (!pictures.isEmpty() && (folder == pictures || folder.startsWith(pictures + QLatin1Char('/'))))
     return true;
-  for (const QString &d :
-       {QDir::homePath(), QDir::tempPath(), QStringLiteral("/tmp"),
-        qEnvironmentVariable("XDG_RUNTIME_DIR")})
+  for (const QString &d : {QDir::homePath(), QDir::tempPath(), QStringLiteral("/tmp"),
+                           qEnvironmentVariable("XDG_RUNTIME_DIR")})
     if (!d.isEmpty() && folder == canonicalDir(d))
       return true;
   return false;
@@ -170,9 +234,11 @@ public:
       why = QStringLiteral("no session bus");
       return {};
     }
+    denial_ = capture::Denial::None;
     waiting_ = true;
     QString handle;
-    Answer *answer = request(bus, handle, why);
+    bool asked = false;
+    Answer *answer = request(bus, handle, asked, why);
     waiting_ = false;
     if (!answer)
       return {};
@@ -182,7 +248,14 @@ public:
                                               QStringLiteral("Close")));
       answer->abandoned = true;
       QTimer::singleShot(LateAnswerMs, answer, &QObject::deleteLater);
-      why = QStringLiteral("the screenshot portal did not answer within 3 s");
+      if (asked) {
+        denial_ = capture::Denial::Unanswered;
+        why = QStringLiteral("the desktop's question whether to allow screenshots was not "
+                             "answered within %1 s")
+                  .arg(QuestionMs / 1000);
+      } else {
+        why = QStringLiteral("the screenshot portal did not answer within 3 s");
+      }
       return {};
     }
     const uint response = answer->response;
@@ -190,6 +263,13 @@ public:
     const qint64 askedNs = answer->askedNs;
     delete answer;
     if (response != 0) {
+      // The portal keeps the user's "no" in its store, and answers 2 for it
+      // like for any failure: the store tells the two apart.
+      if (storedOf(bus.call(storeLookup(), QDBus::Block, StoreMs)) == Stored::No) {
+        denial_ = capture::Denial::Refused;
+        why = QStringLiteral("the desktop refused screenshots (its permission store says no)");
+        return {};
+      }
       why = response == 1
                 ? QStringLiteral("the screenshot was refused") + refusalReason()
                 : QStringLiteral("the screenshot portal gave up (response %1)").arg(response);
@@ -204,10 +284,13 @@ public:
     return wayland::fitToArea(desktop, area);
   }
 
+  capture::Denial denial() const override { return denial_; }
+
 private:
-  // Sends the request and waits up to 3 s for its answer. Null when the call
-  // itself failed; otherwise the answer, received or not, and its request path.
-  Answer *request(QDBusConnection &bus, QString &handle, QString &why) {
+  // Sends the request and waits up to 3 s for its answer, or up to a minute
+  // while the desktop may be asking the user (`asked` then). Null when the
+  // call itself failed; otherwise the answer, received or not, and its request path.
+  Answer *request(QDBusConnection &bus, QString &handle, bool &asked, QString &why) {
     const QString token = nextToken();
     // The portal derives the request's path from our name and the token; we
     // listen there before asking, so that no answer can come too early.
@@ -232,9 +315,26 @@ private:
                         {QStringLiteral("interactive"), false}};
     QEventLoop loop;
     answer->loop = &loop;
+    // Asked alongside the request, so that an allowed shot waits for nothing.
+    Stored stored = Stored::Unknown;
+    QDBusPendingCallWatcher store(bus.asyncCall(storeLookup(), AnswerMs));
+    QObject::connect(&store, &QDBusPendingCallWatcher::finished, &loop,
+                     [&] { stored = storedOf(store.reply()); });
     QTimer deadline;
     deadline.setSingleShot(true);
-    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
+      // Past the usual wait with no answer: the desktop may be asking the user
+      // (the store has no answer yet, and a back end asks), who gets the time
+      // to read and answer. A remembered answer is never asked again.
+      if (!asked && stored == Stored::Unset && backEndAsks(bus)) {
+        asked = true;
+        if (capture::tracing())
+          std::fprintf(stderr, "morvane-trace portal-asks\n");
+        deadline.start(QuestionMs - AnswerMs);
+        return;
+      }
+      loop.quit();
+    });
     deadline.start(AnswerMs);
     QString callError;
     QDBusPendingCallWatcher watcher(bus.asyncCall(call, AnswerMs));
@@ -261,6 +361,7 @@ private:
   }
 
   bool waiting_ = false;
+  capture::Denial denial_ = capture::Denial::None;
 };
 } // namespace
 

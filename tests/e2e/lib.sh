@@ -390,7 +390,7 @@ e2e_as_wayland_user() {
     chown -R "$E2E_WL_USER" "$E2E_WL_DIR"
     run=(runuser -u "$E2E_WL_USER" --)
     # X's socket folder, root's and open to all: KWin does not make it, and
-    # sway's XWayland would make it the test user's, closed to later servers.
+    # sway's XWayland would make it the test user's, which KWin and mutter refuse.
     install -d -m 1777 -o root -g root /tmp/.X11-unix
   fi
   # The script writes to fds 3 and 4; what the session's services say goes to a log.
@@ -413,7 +413,9 @@ e2e_wl_cleanup() {
     done
   fi
   if [ -n "${E2E_WL_USER:-}" ]; then userdel -f "$E2E_WL_USER" 2>/dev/null; fi
-  if [ -n "${E2E_WL_DIR:-}" ] && [ -z "${E2E_KEEP:-}" ]; then rm -rf "$E2E_WL_DIR"; fi
+  if [ -n "${E2E_WL_DIR:-}" ]; then
+    if [ -n "${E2E_KEEP:-}" ]; then echo "kept: $E2E_WL_DIR" >&2; else rm -rf "$E2E_WL_DIR"; fi
+  fi
 }
 trap 'e2e_cleanup; e2e_wl_cleanup' EXIT
 
@@ -588,4 +590,96 @@ def walk(n):
     for c in n.get("nodes", []) + n.get("floating_nodes", []):
         walk(c)
 walk(json.load(sys.stdin))'
+}
+
+# ---- Wayland: headless GNOME Shell (mutter) with XWayland
+#   e2e_start_gnome [WIDTHxHEIGHT]   # the shell ($GNOME_PID), XWayland's DISPLAY, out of the Overview
+#   e2e_gnome KEY|move|click|shot ... # a command to tests/e2e/gnome_shell.py (see there)
+#   e2e_start_sni_watcher            # a tray host stand-in: Qt's icon becomes an item
+#   e2e_start_gnome_portal           # the screenshot portal with GNOME's back ends only
+
+e2e_start_gnome() {
+  local size=${1:-1280x800} t
+  for t in gnome-shell Xwayland dbus-daemon dbus-update-activation-environment python3 xdotool; do
+    command -v "$t" >/dev/null || fail "$t is not installed (run scripts/deps.sh --gnome)"
+  done
+  python3 -c 'import gi; gi.require_version("Gtk", "3.0"); from gi.repository import Gio, Gtk' 2>/dev/null ||
+    fail "python3-gi or gir1.2-gtk-3.0 is not installed (run scripts/deps.sh --gnome)"
+  W=${size%x*} H=${size#*x}
+  export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$E2E_ROOT/runtime} XDG_CONFIG_HOME=$E2E_ROOT/config
+  mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" && chmod 700 "$XDG_RUNTIME_DIR"
+  unset DISPLAY WAYLAND_DISPLAY SWAYSOCK QT_QPA_PLATFORM QT_SCALE_FACTOR XAUTHORITY
+  # Without logind the shell still wants a system bus: a private one will do.
+  dbus-daemon --session --nofork --address="unix:path=$E2E_ROOT/system_bus" >"$E2E_ROOT/system_bus.log" 2>&1 &
+  E2E_PIDS+=($!)
+  wait_for 10 test -S "$E2E_ROOT/system_bus" || fail "the private system bus did not start"
+  export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$E2E_ROOT/system_bus
+  export XDG_CURRENT_DESKTOP=GNOME XDG_SESSION_TYPE=wayland
+  dbus-update-activation-environment XDG_CURRENT_DESKTOP XDG_SESSION_TYPE XDG_RUNTIME_DIR PATH \
+    DBUS_SYSTEM_BUS_ADDRESS
+  gnome-shell --headless --wayland --virtual-monitor "$size" >"$E2E_ROOT/gnome-shell.log" 2>&1 &
+  GNOME_PID=$!
+  E2E_PIDS+=($GNOME_PID)
+  # XWayland is the shell's child; its display and its -auth file are on its command line.
+  xwayland_pid() { pgrep -P "$GNOME_PID" -x Xwayland; }
+  wait_for 30 xwayland_pid || fail "GNOME Shell started no XWayland: $(tail -n5 "$E2E_ROOT/gnome-shell.log")"
+  local args
+  args=$(tr '\0' '\n' <"/proc/$(xwayland_pid)/cmdline")
+  DISPLAY=$(echo "$args" | grep -m1 '^:[0-9]')
+  XAUTHORITY=$(echo "$args" | grep -A1 -x -- -auth | tail -n1)
+  WAYLAND_DISPLAY=$(basename "$(ls "$XDG_RUNTIME_DIR"/wayland-[0-9] | head -n1)")
+  export DISPLAY XAUTHORITY WAYLAND_DISPLAY
+  [ -n "$DISPLAY" ] && [ -f "$XAUTHORITY" ] || fail "no XWayland display in: $(echo $args)"
+  wait_for 30 xdotool getmouselocation || fail "XWayland $DISPLAY does not answer"
+  dbus-update-activation-environment WAYLAND_DISPLAY DISPLAY XAUTHORITY
+  mkfifo "$E2E_ROOT/gnome_in"
+  python3 "$(dirname "${BASH_SOURCE[0]}")/gnome_shell.py" <"$E2E_ROOT/gnome_in" >"$E2E_ROOT/gnome_in.log" 2>&1 &
+  E2E_PIDS+=($!)
+  sleep 100000 >"$E2E_ROOT/gnome_in" &
+  E2E_PIDS+=($!)
+  wait_for 30 grep -q ready "$E2E_ROOT/gnome_in.log" || fail "no RemoteDesktop session: $(cat "$E2E_ROOT/gnome_in.log")"
+  # The shell starts in the Overview, which holds the keyboard: Escape leaves it.
+  e2e_gnome key 0xff1b || fail "the shell took no key: $(tail -n1 "$E2E_ROOT/gnome_in.log")"
+  gnome_in_overview() {
+    gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
+      --method org.freedesktop.DBus.Properties.Get org.gnome.Shell OverviewActive | grep -q true
+  }
+  wait_for 15 bash -c "$(declare -f gnome_in_overview); ! gnome_in_overview" || fail "the shell stayed in the Overview"
+}
+
+# One command to gnome_shell.py; fails when it reports a failure.
+e2e_gnome() {
+  local n
+  n=$(wc -l <"$E2E_ROOT/gnome_in.log")
+  echo "$*" >"$E2E_ROOT/gnome_in"
+  wait_for 30 bash -c "[ \$(wc -l <'$E2E_ROOT/gnome_in.log') -gt $n ]" || return 1
+  tail -n +$((n + 1)) "$E2E_ROOT/gnome_in.log" | grep -q '^ok '
+}
+
+e2e_start_sni_watcher() {
+  python3 "$(dirname "${BASH_SOURCE[0]}")/sni_watcher.py" >"$E2E_ROOT/sni_watcher.log" 2>&1 &
+  E2E_PIDS+=($!)
+  wait_for 15 grep -q ready "$E2E_ROOT/sni_watcher.log" || fail "no tray watcher: $(cat "$E2E_ROOT/sni_watcher.log")"
+}
+
+# GNOME's screenshot back end and the shell's Access dialog (the first-use
+# question), from a folder of their own: no other desktop's .portal file answers.
+e2e_start_gnome_portal() {
+  local t
+  for t in pipewire /usr/libexec/xdg-desktop-portal /usr/libexec/xdg-desktop-portal-gnome gdbus; do
+    command -v "$t" >/dev/null || fail "$t is not installed (run scripts/deps.sh --gnome)"
+  done
+  export XDG_DESKTOP_PORTAL_DIR=$E2E_ROOT/portals
+  mkdir -p "$XDG_DESKTOP_PORTAL_DIR" &&
+    cp /usr/share/xdg-desktop-portal/portals/{gnome,gnome-shell}.portal "$XDG_DESKTOP_PORTAL_DIR/" ||
+    fail "GNOME's portal back ends are not installed (run scripts/deps.sh --gnome)"
+  dbus-update-activation-environment XDG_DESKTOP_PORTAL_DIR
+  pipewire >"$E2E_ROOT/pipewire.log" 2>&1 &
+  E2E_PIDS+=($!)
+  wait_for 10 test -S "$XDG_RUNTIME_DIR/pipewire-0" || fail "pipewire did not start"
+  portal_up() {
+    gdbus call --session --dest org.freedesktop.portal.Desktop --object-path /org/freedesktop/portal/desktop \
+      --method org.freedesktop.DBus.Properties.Get "'org.freedesktop.portal.Screenshot'" "'version'"
+  }
+  wait_for 30 portal_up || fail "no screenshot portal: $(portal_up 2>&1)"
 }

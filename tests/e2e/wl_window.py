@@ -6,6 +6,7 @@ import sys
 
 import gi
 
+# GTK 4 is installed beside it (GNOME Shell needs it): ask for 3 by name.
 gi.require_version("Gdk", "3.0")
 gi.require_version("Gtk", "3.0")
 from gi.repository import Gdk, Gtk  # noqa: E402
