@@ -178,6 +178,8 @@ void Platform::prepareFirstFrame(QWidget *cover, const QRegion &spot, QRgb rgb) 
 
 void Platform::firstPaint(QWidget *cover) { capture::completeUnder(cover); }
 
+bool Platform::showsFirstFrame(const QWidget *cover) const { return capture::showsUnder(cover); }
+
 void Platform::setTopMost(QWidget *w, bool on) {
   if (!w)
     return;

@@ -92,6 +92,11 @@ public:
   virtual void prepareFirstFrame(QWidget *cover, const QRegion &spot, QRgb rgb);
   // At the start of `cover`'s first paint: the picture captureScreen(cover) gave is complete.
   virtual void firstPaint(QWidget *cover);
+  // True when a compositor puts the first frame that prepareFirstFrame set up
+  // on screen from the display server's own copy after `cover` maps: the
+  // toolkit's first full paint repeats it and, while that frame is on its
+  // way, only slows it down.
+  virtual bool showsFirstFrame(const QWidget *cover) const;
 
   // Bits a pixel of the primary monitor's picture (24 or 32 on today's desktops).
   virtual int colorDepth() const;

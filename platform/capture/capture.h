@@ -39,6 +39,13 @@ public:
   }
   // Called once `cover` is shown, before its first paint reads the picture.
   virtual void completeUnder(QWidget *cover) { (void)cover; }
+  // Whether the display server alone puts `cover`'s first frame on screen, and
+  // only then: a compositor stands between it and the screen, and the
+  // toolkit's own first paint would compete with it (see Platform).
+  virtual bool showsUnder(const QWidget *cover) const {
+    (void)cover;
+    return false;
+  }
 };
 
 namespace capture {
@@ -56,6 +63,7 @@ QImage grab(const QRect &area, QWidget *cover = nullptr);
 // The two later steps of grab for `cover` (see ScreenCapture).
 void markUnder(QWidget *cover, const QRegion &spot, QRgb rgb);
 void completeUnder(QWidget *cover);
+bool showsUnder(const QWidget *cover);
 // True under MORVANE_TRACE=1: the ways then say on stderr what they did (tests, probes).
 bool tracing();
 // The name of the way kept, or empty before the first success.

@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -33,6 +34,15 @@
 
 namespace {
 constexpr int AnswerMs = 3000;
+
+// A stage of the capture on the open's trace (MORVANE_TRACE=1), on its clock.
+void stage(const char *name) {
+  if (capture::tracing())
+    std::fprintf(stderr, "morvane-trace %s %.3f\n", name,
+                 std::chrono::duration<double, std::milli>(
+                     std::chrono::steady_clock::now().time_since_epoch())
+                     .count());
+}
 
 struct Output {
   wl_output *proxy = nullptr;
@@ -310,6 +320,7 @@ std::unique_ptr<Shot> copyOutput(Connection &c, const Output &output,
   const QString late = QStringLiteral("the compositor gave no picture within 3 s");
   if (!waitFor(c.display, deadline, [&] { return f.described || f.failed; }))
     return fail(late);
+  stage("screencopy-described");
   if (f.failed)
     return fail(QStringLiteral("the compositor refused the copy"));
   // X's limit on a pixmap's sides, and a pool size that fits its 32 bits.
@@ -335,8 +346,10 @@ std::unique_ptr<Shot> copyOutput(Connection &c, const Output &output,
   // While the compositor copies, make the file's pages here in one go: a
   // fault per fresh page is most of a 4K capture's cost.
   populatePages(shot->address, shot->bytes);
+  stage("screencopy-paged");
   if (!waitFor(c.display, deadline, [&] { return f.ready || f.failed; }))
     return fail(late);
+  stage("screencopy-copied");
   if (f.failed)
     return fail(QStringLiteral("the compositor failed to copy the screen"));
   shot->upsideDown = f.flags & ZWLR_SCREENCOPY_FRAME_V1_FLAGS_Y_INVERT;
@@ -444,6 +457,11 @@ public:
     }
     makeOpaque(p.shot->address, p.shot->bytes);
     x11::releaseShared();
+  }
+
+  // XWayland's copy of the background goes to the compositor, which shows it.
+  bool showsUnder(const QWidget *cover) const override {
+    return pending.shot && cover == pending.cover;
   }
 
 private:
