@@ -47,7 +47,7 @@ public:
       if (QWindow *window = widget_->windowHandle())
         window->removeEventFilter(this);
     }
-    setParent(nullptr);
+    setObjectName(QString()); // no longer found; still the widget's child until it goes
     deleteLater();
   }
 
