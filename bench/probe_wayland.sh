@@ -9,7 +9,8 @@
 #
 #   MORVANE_BIN=build/morvane E2E_WL_TOOL=build/bench/wl_bare_open \
 #     bash bench/probe_wayland.sh [WIDTHxHEIGHT]
-#   REPS (7) and WAYS ("screencopy grim bare"; "portal" also works) may be set.
+#   REPS (7) and WAYS ("screencopy grim bare"; "portal" also works) may be set;
+#   a way written WAY=BINARY runs with another build (two builds in one run).
 #   One size per run: the portal's services keep the display they started with.
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../tests/e2e/lib.sh"
@@ -37,7 +38,7 @@ else:
 while time.monotonic() - t0 < 10:
     px = subprocess.run(["grim", "-g", "5,5 1x1", "-t", "ppm", "-"], capture_output=True).stdout
     if px[-3:] == b"\x00\xff\x00":
-        print("open_ms %.0f" % ((time.monotonic() - t0) * 1000))
+        print("open_ms %.0f t0 %.3f" % ((time.monotonic() - t0) * 1000, t0 * 1000))
         sys.exit(0)
 sys.exit("the dot never appeared")
 PY
@@ -72,6 +73,9 @@ open_once() {
     return
   fi
   # A fresh program for each rep; its first open is not counted.
+  # WAY=BINARY: that way with another build, to compare two builds in one run.
+  local MORVANE_BIN=$MORVANE_BIN
+  if [[ $way == *=* ]]; then MORVANE_BIN=${way#*=} way=${way%%=*}; fi
   e2e_start_morvane MORVANE_TRACE=1 MORVANE_CAPTURE=$way
   wait_for 10 e2e_sni_item || fail "no tray item"
   sleep 0.5
@@ -88,6 +92,9 @@ open_once() {
   OPEN_MS=$(awk '{print $2}' <<<"$out")
   CAPTURE_MS=$(awk '$1 == "morvane-trace" && $2 == "open-start" {s = $3}
     $1 == "morvane-trace" && $2 == "captured" {c = $3} END {printf "%.0f", c - s}' "$E2E_ROOT/morvane.log")
+  # The measured open's milestones, in ms from the activation (same clock).
+  TRACE=$(awk -v t0="$(awk '{print $4}' <<<"$out")" '$1 == "morvane-trace" && $2 == "open-start" {n++}
+    $1 == "morvane-trace" && n == 2 && $3 ~ /^[0-9.]+$/ {printf "%s %.0f  ", $2, $3 - t0}' "$E2E_ROOT/morvane.log")
   kill -TERM "$MORVANE_PID"
   e2e_wait_exit 10 || fail "SIGTERM did not end the program"
 }
@@ -95,11 +102,11 @@ open_once() {
 declare -A opens captures
 for rep in $(seq "$REPS"); do
   for way in $WAYS; do
-    OPEN_MS= CAPTURE_MS=
+    OPEN_MS= CAPTURE_MS= TRACE=
     open_once "$way"
     [ -n "$OPEN_MS" ] || fail "$way open $rep gave no time"
     opens[$way]+="$OPEN_MS " captures[$way]+="$CAPTURE_MS "
-    echo "$size $way open $rep: $OPEN_MS ms to the dot on screen (capture $CAPTURE_MS ms)"
+    echo "$size $way open $rep: $OPEN_MS ms to the dot on screen (capture $CAPTURE_MS ms)${TRACE:+; $TRACE}"
   done
 done
 for way in $WAYS; do

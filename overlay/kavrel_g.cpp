@@ -6,6 +6,7 @@
 #include "core/open_trace.h"
 #include "core/screen.h"
 #include "core/window_helpers.h"
+#include "overlay/first_paint.h"
 #include "platform/memory.h"
 #include "platform/platform.h"
 #include "resident/kavrel_s.h"
@@ -143,6 +144,8 @@ void Show_Kavrel_G() {
     // The dot joins the frozen screen that the window maps with.
     platform().prepareFirstFrame(instance, spotOf(instance->Pic_Color()),
                                  resolveColor(instance->Pic_Color()->backColor()));
+    if (platform().showsFirstFrame(instance))
+      first_paint::hold(instance);
     open_trace::mark("load-done");
   }
   // Full screen covers the taskbar under the window manager and gets every key.
@@ -815,7 +818,10 @@ void Kavrel_G::paintEvent(QPaintEvent *e) {
 // The window may have mapped with the frozen screen and the dot already on it
 // (painted by the window system): the capture's own pixels arrive now, before
 // the first paint, stroke or key reads them. Later calls cost nothing.
-void Kavrel_G::awaitPixels() { platform().firstPaint(this); }
+void Kavrel_G::awaitPixels() {
+  first_paint::release(this); // what comes next is drawn over a complete window
+  platform().firstPaint(this);
+}
 
 void Kavrel_G::resizeEvent(QResizeEvent *) { muji_->setGeometry(rect()); }
 

@@ -190,6 +190,8 @@ ShotDenial Platform::captureDenial() const {
   return ShotDenial::None;
 }
 
+bool Platform::showsFirstFrame(const QWidget *cover) const { return capture::showsUnder(cover); }
+
 void Platform::setTopMost(QWidget *w, bool on) {
   if (!w)
     return;

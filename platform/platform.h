@@ -101,6 +101,11 @@ public:
   virtual void firstPaint(QWidget *cover);
   // After a null captureScreen: whether the user refused it (nothing should open then).
   virtual ShotDenial captureDenial() const;
+  // True when a compositor puts the first frame that prepareFirstFrame set up
+  // on screen from the display server's own copy after `cover` maps: the
+  // toolkit's first full paint repeats it and, while that frame is on its
+  // way, only slows it down.
+  virtual bool showsFirstFrame(const QWidget *cover) const;
 
   // Bits a pixel of the primary monitor's picture (24 or 32 on today's desktops).
   virtual int colorDepth() const;

@@ -91,6 +91,8 @@ void completeUnder(QWidget *cover) {
     kept()->completeUnder(cover);
 }
 
+bool showsUnder(const QWidget *cover) { return kept() && cover && kept()->showsUnder(cover); }
+
 bool tracing() {
   static const bool on = [] {
     const char *v = std::getenv("MORVANE_TRACE");

@@ -50,6 +50,13 @@ public:
   // Why the last grab gave nothing, when the user had the last word: then no
   // other way is tried, and nothing opens.
   virtual capture::Denial denial() const { return capture::Denial::None; }
+  // Whether the display server alone puts `cover`'s first frame on screen, and
+  // only then: a compositor stands between it and the screen, and the
+  // toolkit's own first paint would compete with it (see Platform).
+  virtual bool showsUnder(const QWidget *cover) const {
+    (void)cover;
+    return false;
+  }
 };
 
 namespace capture {
@@ -68,6 +75,7 @@ QImage grab(const QRect &area, QWidget *cover = nullptr);
 // The two later steps of grab for `cover` (see ScreenCapture).
 void markUnder(QWidget *cover, const QRegion &spot, QRgb rgb);
 void completeUnder(QWidget *cover);
+bool showsUnder(const QWidget *cover);
 // True under MORVANE_TRACE=1: the ways then say on stderr what they did (tests, probes).
 bool tracing();
 // Why the last grab gave nothing, when the user decided it (see ScreenCapture::denial).

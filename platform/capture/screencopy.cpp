@@ -11,6 +11,7 @@
 #include "platform/x11.h"
 
 #include "wlr-screencopy-unstable-v1-client.h"
+#include "xdg-output-unstable-v1-client.h"
 
 #include <QDeadlineTimer>
 #include <QGuiApplication>
@@ -21,6 +22,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -34,11 +36,23 @@
 namespace {
 constexpr int AnswerMs = 3000;
 
+// A stage of the capture on the open's trace (MORVANE_TRACE=1), on its clock.
+void stage(const char *name) {
+  if (capture::tracing())
+    std::fprintf(stderr, "morvane-trace %s %.3f\n", name,
+                 std::chrono::duration<double, std::milli>(
+                     std::chrono::steady_clock::now().time_since_epoch())
+                     .count());
+}
+
 struct Output {
   wl_output *proxy = nullptr;
+  zxdg_output_v1 *xdg = nullptr;
   uint32_t id = 0;
-  QPoint position; // the compositor's layout: XWayland's root coordinates
-  QSize mode;      // the output's own pixels
+  QPoint position;     // wl_output's own; wlroots always says (0, 0)
+  QPoint logical;      // the compositor's layout (xdg-output): XWayland's root coordinates
+  bool placed = false; // logical was given
+  QSize mode;          // the output's own pixels
   int scale = 1;
   int transform = WL_OUTPUT_TRANSFORM_NORMAL;
   QString name;
@@ -51,11 +65,17 @@ struct Connection {
   wl_registry *registry = nullptr;
   wl_shm *shm = nullptr;
   zwlr_screencopy_manager_v1 *manager = nullptr;
+  zxdg_output_manager_v1 *layout = nullptr;
   std::vector<std::unique_ptr<Output>> outputs;
 
   ~Connection() {
-    for (auto &o : outputs)
+    for (auto &o : outputs) {
+      if (o->xdg)
+        zxdg_output_v1_destroy(o->xdg);
       wl_output_destroy(o->proxy);
+    }
+    if (layout)
+      zxdg_output_manager_v1_destroy(layout);
     if (manager)
       zwlr_screencopy_manager_v1_destroy(manager);
     if (shm)
@@ -90,12 +110,34 @@ void outputDescription(void *, wl_output *, const char *) {}
 const wl_output_listener outputListener = {outputGeometry, outputMode, outputDone,
                                            outputScale,    outputName, outputDescription};
 
+void placed(void *data, zxdg_output_v1 *, int32_t x, int32_t y) {
+  static_cast<Output *>(data)->logical = QPoint(x, y);
+  static_cast<Output *>(data)->placed = true;
+}
+void xdgSize(void *, zxdg_output_v1 *, int32_t, int32_t) {}
+void xdgDone(void *, zxdg_output_v1 *) {}
+void xdgName(void *, zxdg_output_v1 *, const char *) {}
+void xdgDescription(void *, zxdg_output_v1 *, const char *) {}
+const zxdg_output_v1_listener xdgListener = {placed, xdgSize, xdgDone, xdgName, xdgDescription};
+
+void watchLayout(Connection &c, Output &o) {
+  if (!c.layout || o.xdg)
+    return;
+  o.xdg = zxdg_output_manager_v1_get_xdg_output(c.layout, o.proxy);
+  zxdg_output_v1_add_listener(o.xdg, &xdgListener, &o);
+}
+
 void global(void *data, wl_registry *registry, uint32_t id, const char *interface,
             uint32_t version) {
   auto *c = static_cast<Connection *>(data);
   if (!std::strcmp(interface, zwlr_screencopy_manager_v1_interface.name) && !c->manager) {
     c->manager = static_cast<zwlr_screencopy_manager_v1 *>(wl_registry_bind(
         registry, id, &zwlr_screencopy_manager_v1_interface, qMin<uint32_t>(version, 3)));
+  } else if (!std::strcmp(interface, zxdg_output_manager_v1_interface.name) && !c->layout) {
+    c->layout = static_cast<zxdg_output_manager_v1 *>(
+        wl_registry_bind(registry, id, &zxdg_output_manager_v1_interface, 1));
+    for (auto &o : c->outputs)
+      watchLayout(*c, *o);
   } else if (!std::strcmp(interface, wl_shm_interface.name) && !c->shm) {
     c->shm = static_cast<wl_shm *>(wl_registry_bind(registry, id, &wl_shm_interface, 1));
   } else if (!std::strcmp(interface, wl_output_interface.name)) {
@@ -105,6 +147,7 @@ void global(void *data, wl_registry *registry, uint32_t id, const char *interfac
     o->proxy = static_cast<wl_output *>(
         wl_registry_bind(registry, id, &wl_output_interface, qMin<uint32_t>(version, 4)));
     wl_output_add_listener(o->proxy, &outputListener, o.get());
+    watchLayout(*c, *o);
     c->outputs.push_back(std::move(o));
   }
 }
@@ -112,6 +155,8 @@ void globalRemove(void *data, wl_registry *, uint32_t id) {
   auto &outs = static_cast<Connection *>(data)->outputs;
   for (auto it = outs.begin(); it != outs.end(); ++it)
     if ((*it)->id == id) {
+      if ((*it)->xdg)
+        zxdg_output_v1_destroy((*it)->xdg);
       wl_output_destroy((*it)->proxy);
       outs.erase(it);
       return;
@@ -201,17 +246,27 @@ const QScreen *screenOver(const QRect &area, QRect &rect) {
   return nullptr;
 }
 
-// XWayland names its screens after the outputs and puts them where the
-// compositor does: the name first, the position where an older compositor
-// gives no names, the only output when there is one.
+// A newer XWayland names its screens after the outputs (an older one
+// XWAYLAND0, 1...), and puts them where the compositor's layout does: the
+// name first, then the layout's position, the only output when there is one.
 const Output *outputFor(const Connection &c, const QScreen *screen, const QRect &rect) {
   if (screen)
     for (const auto &o : c.outputs)
       if (!o->name.isEmpty() && o->name == screen->name())
         return o.get();
+  // Where the compositor tells the layout, that alone: wlroots gives every
+  // wl_output the position (0, 0).
+  bool anyPlaced = false;
   for (const auto &o : c.outputs)
-    if (o->position == rect.topLeft())
-      return o.get();
+    if (o->placed) {
+      anyPlaced = true;
+      if (o->logical == rect.topLeft())
+        return o.get();
+    }
+  if (!anyPlaced)
+    for (const auto &o : c.outputs)
+      if (o->position == rect.topLeft())
+        return o.get();
   return c.outputs.size() == 1 ? c.outputs.front().get() : nullptr;
 }
 
@@ -310,6 +365,7 @@ std::unique_ptr<Shot> copyOutput(Connection &c, const Output &output,
   const QString late = QStringLiteral("the compositor gave no picture within 3 s");
   if (!waitFor(c.display, deadline, [&] { return f.described || f.failed; }))
     return fail(late);
+  stage("screencopy-described");
   if (f.failed)
     return fail(QStringLiteral("the compositor refused the copy"));
   // X's limit on a pixmap's sides, and a pool size that fits its 32 bits.
@@ -335,8 +391,10 @@ std::unique_ptr<Shot> copyOutput(Connection &c, const Output &output,
   // While the compositor copies, make the file's pages here in one go: a
   // fault per fresh page is most of a 4K capture's cost.
   populatePages(shot->address, shot->bytes);
+  stage("screencopy-paged");
   if (!waitFor(c.display, deadline, [&] { return f.ready || f.failed; }))
     return fail(late);
+  stage("screencopy-copied");
   if (f.failed)
     return fail(QStringLiteral("the compositor failed to copy the screen"));
   shot->upsideDown = f.flags & ZWLR_SCREENCOPY_FRAME_V1_FLAGS_Y_INVERT;
@@ -446,6 +504,11 @@ public:
     x11::releaseShared();
   }
 
+  // XWayland's copy of the background goes to the compositor, which shows it.
+  bool showsUnder(const QWidget *cover) const override {
+    return pending.shot && cover == pending.cover;
+  }
+
 private:
   // The output under `area` copied whole; `screenRect` is its X screen's
   // rectangle. Any failure drops the connection: a compositor that did not
@@ -465,6 +528,12 @@ private:
       return nullptr;
     }
     const Output *output = outputFor(*c, screen, screenRect);
+    if (capture::tracing())
+      for (const auto &o : c->outputs)
+        std::fprintf(stderr, "morvane-trace screencopy-output %s at %d,%d%s for %s at %d,%d\n",
+                     qPrintable(o->name), o->logical.x(), o->logical.y(),
+                     o.get() == output ? " (chosen)" : "",
+                     screen ? qPrintable(screen->name()) : "none", screenRect.x(), screenRect.y());
     if (!output) {
       why = QStringLiteral("no output of the compositor lies under the overlay");
       return nullptr;

@@ -239,4 +239,35 @@ for way in screencopy grim; do
   wtype -k Escape
   e2e_wait_exit 10 || fail "Esc did not end the scaled run"
 done
+
+# A second output, to the right of the scaled one: the overlay over it
+# freezes that output, not the first one (wlroots says (0, 0) for every
+# output's own position; only the layout's tells them apart). The overlay
+# takes the monitor under XWayland's pointer, which XWayland learns only over
+# its own windows: a first opening there (sway puts it on the pointer's
+# output) lets it see the pointer.
+swaymsg create_output >/dev/null || fail "sway made no second output"
+swaymsg output HEADLESS-1 pos 0 0 >/dev/null
+swaymsg output HEADLESS-2 mode 1280x800 pos 640 0 bg '#00aa00' solid_color >/dev/null
+wait_for 5 pixel_is 1000 300 "0 170 0" || fail "no second output: $(e2e_wl_pixel 1000 300)"
+e2e_start_morvane MORVANE_TRACE=1 MORVANE_CAPTURE=screencopy
+wait_for 10 e2e_sni_item || fail "no tray item with two outputs"
+e2e_pointer move 1000 300
+e2e_sni_call "$(e2e_sni_item)" Activate int32:0 int32:0 >/dev/null || fail "Activate failed"
+wait_for 10 overlay || fail "no overlay with two outputs"
+sleep 0.3
+e2e_pointer move 1010 310
+sleep 0.3
+wtype -k space
+wait_for 5 e2e_sni_item || fail "Space did not bring the tray item back with two outputs"
+e2e_sni_call "$(e2e_sni_item)" Activate int32:0 int32:0 >/dev/null || fail "Activate failed"
+wait_for 5 pixel_is 645 5 "$GREEN" || fail "no dot on the second output: $(e2e_wl_pixel 645 5) $(e2e_wl_windows)"
+grep -q "capture.*failed" "$E2E_ROOT/morvane.log" && fail "two outputs: $(cat "$E2E_ROOT/morvane.log")"
+way_was screencopy
+for p in 1000,300 1800,700; do
+  [ "$(e2e_wl_pixel "${p%,*}" "${p#*,}")" = "0 170 0" ] ||
+    fail "the second output's frozen picture at $p: $(e2e_wl_pixel "${p%,*}" "${p#*,}") $(grep screencopy-output "$E2E_ROOT/morvane.log")"
+done
+wtype -k Escape
+e2e_wait_exit 10 || fail "Esc did not end the two-output run"
 pass

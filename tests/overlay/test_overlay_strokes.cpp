@@ -1,6 +1,8 @@
 // Freehand strokes: pen pixels, the press/move/release state machine and what releases record.
 #include "overlay_fixture.h"
 
+#include "overlay/first_paint.h"
+
 #include <QPalette>
 
 TEST_F(OverlayTest, DragDrawsUnderThePointerAndRepaintsIt) {
@@ -143,6 +145,45 @@ struct PaintSpy : QObject {
   }
 };
 } // namespace
+
+// Where a compositor shows the first frame from the window's background, the
+// overlay's own full paint waits: for a press, or a while after the exposure.
+TEST_F(OverlayTest, TheFirstPaintWaitsWhileTheDesktopShowsTheFirstFrame) {
+  fp.showsFirst = true;
+  Show_Kavrel_G();
+  Kavrel_G *g = kavrelG();
+  ASSERT_TRUE(g);
+  PaintSpy spy;
+  g->installEventFilter(&spy);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(g));
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(first_paint::held(g));
+  EXPECT_TRUE(spy.painted.isEmpty());
+  // The press lets the whole window paint, and the stroke is on it.
+  QTest::mousePress(g, Qt::LeftButton, {}, QPoint(100, 100));
+  EXPECT_FALSE(first_paint::held(g));
+  QTest::mouseMove(g, QPoint(200, 100));
+  QTest::mouseRelease(g, Qt::LeftButton, {}, QPoint(200, 100));
+  QTRY_VERIFY(spy.painted.contains(g->rect()));
+  EXPECT_EQ(at(g->form(), 150, 100), red);
+  EXPECT_EQ(shown(g, 150, 100), red);
+  // Later strokes repaint only what they change.
+  spy.painted = QRegion();
+  drag(g, {QPoint(300, 300), QPoint(310, 300)});
+  QTRY_VERIFY(!spy.painted.isEmpty());
+  EXPECT_LT(spy.painted.boundingRect().width(), 100);
+  Unload_Kavrel_G();
+  QCoreApplication::processEvents();
+
+  // Without a press, the window paints by itself soon after it is exposed.
+  Show_Kavrel_G();
+  g = kavrelG();
+  ASSERT_TRUE(g);
+  spy.painted = QRegion();
+  g->installEventFilter(&spy);
+  QTRY_VERIFY_WITH_TIMEOUT(spy.painted.contains(g->rect()), 3000);
+  g->removeEventFilter(&spy);
+}
 
 TEST_F(OverlayTest, AMouseMoveRepaintsOnlyItsSegment) {
   Kavrel_G *g = open();

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QWidget>
 
 FakePlatform::FakePlatform() {
   tmp = new QTemporaryDir;
@@ -32,8 +33,10 @@ void FakePlatform::changeMonitors() {
       w.second();
 }
 
-QImage FakePlatform::captureScreen(const QRect &area, QWidget *) {
+QImage FakePlatform::captureScreen(const QRect &area, QWidget *cover) {
   ++captures;
+  if (showsFirst && cover)
+    cover->winId(); // as the screencopy way, which hands the window its background
   captured = area;
   if (duringCapture)
     duringCapture();

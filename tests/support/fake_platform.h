@@ -51,6 +51,7 @@ public:
   double twipsPerPixelX() const override { return tppX; }
   double twipsPerPixelY() const override { return tppY; }
   QImage captureScreen(const QRect &area, QWidget *cover = nullptr) override;
+  bool showsFirstFrame(const QWidget *) const override { return showsFirst; }
   void setTopMost(QWidget *w, bool on) override;
   void skipTaskbar(QWidget *) override {}
   void animateRects(const QRect &from, const QRect &to) override;
@@ -92,8 +93,9 @@ public:
   double tppX = 15, tppY = 15;
   QImage capture; // what captureScreen() returns; a gradient of the desktop when null
   int captures = 0;
-  QRect captured; // the area of the last capture
+  QRect captured;                      // the area of the last capture
   std::function<void()> duringCapture; // runs inside a capture, as a desktop's wait would
+  bool showsFirst = false; // a compositor shows the first frame (the capture made the window)
   QPoint cursor{500, 400};
   QString dir; // the program's directory; a fresh temporary one by default
   // false: a system-wide install, whose settings go to the user's config folder
