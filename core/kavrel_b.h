@@ -11,6 +11,9 @@
 inline qint16 Pen_No = 0;    // current pen 1..9 (F1..F9 change it while drawing)
 inline qint16 Undo_Mode = 0; // 0: every drag is an undo step; 1: the Right key closes a step
 inline bool Try_Out = false; // floating icon instead of the tray icon
+// The floating icon stands in for a tray this desktop lacks: not the user's
+// choice, so Try_Out is written as it was.
+inline bool Tray_Stand_In = false;
 // Floating icon's top-left corner in twips; no value until loaded or set.
 inline std::optional<float> Form_Left;
 inline std::optional<float> Form_Top;

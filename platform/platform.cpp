@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -383,7 +385,14 @@ QString Platform::settingsDir() const {
 
 TrayIcon *Platform::createTrayIcon(QObject *parent) { return new QtTrayIcon(parent); }
 
-bool Platform::trayAvailable() const { return QSystemTrayIcon::isSystemTrayAvailable(); }
+bool Platform::trayAvailable() const {
+  if (QSystemTrayIcon::isSystemTrayAvailable())
+    return true;
+  // A StatusNotifierItem watcher takes the icon even while no host shows it
+  // yet (kded5 before plasmashell): that is a tray, soon shown.
+  QDBusConnectionInterface *bus = QDBusConnection::sessionBus().interface();
+  return bus && bus->isServiceRegistered(QStringLiteral("org.kde.StatusNotifierWatcher")).value();
+}
 
 void Platform::endProcess(int code) {
   std::fflush(nullptr);

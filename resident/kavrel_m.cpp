@@ -56,6 +56,10 @@ void Kavrel_M::m_Help_Click() { Show_Help(this); }
 void Kavrel_M::m_In_Click() {
   Tray_Icon_Add();
   Try_Out = false;
+  Tray_Stand_In = false;
+  // Asked for a tray that is not there: the floating icon comes back.
+  if (Kavrel_S *s = kavrelS())
+    s->Tray_Check_Later();
   if (Kavrel_T *t = kavrelT()) {
     Form_Left = t->Left();
     Form_Top = t->Top();

@@ -16,10 +16,14 @@
 #include <QCursor>
 #include <QFileInfo>
 #include <QMenu>
+#include <QTimer>
+
+#include <cstdio>
 
 namespace {
 Kavrel_S *instance = nullptr;
-}
+constexpr int TrayCheckMs = 5000;
+} // namespace
 
 Kavrel_S *Load_Kavrel_S() {
   if (!instance) {
@@ -57,11 +61,33 @@ Kavrel_S::~Kavrel_S() = default;
 
 void Kavrel_S::Form_Load() {
   Icon_Enabled = true;
-  if (Try_Out)
+  Tray_Stand_In = false;
+  if (Try_Out) {
     Show_Kavrel_T();
-  else
+  } else {
     Tray_Icon_Add();
+    Tray_Check_Later();
+  }
   hide();
+}
+
+// A tray host may come up a little after us at the session's start.
+void Kavrel_S::Tray_Check_Later() { QTimer::singleShot(TrayCheckMs, this, &Kavrel_S::Tray_Check); }
+
+// A desktop without any tray (GNOME without its AppIndicator extension, a bare
+// window manager) would show Morvane nowhere: the floating icon stands in.
+void Kavrel_S::Tray_Check() {
+  if (Try_Out || platform().trayAvailable())
+    return;
+  if (!Icon_Enabled || !tray_->isAdded()) {
+    Tray_Check_Later(); // drawing or the settings dialog: once the icon is back
+    return;
+  }
+  std::fprintf(stderr, "morvane: this desktop shows no system tray: the floating icon stands in\n");
+  Tray_Icon_Delete();
+  Try_Out = true;
+  Tray_Stand_In = true;
+  Show_Kavrel_T();
 }
 
 void Kavrel_S::Form_MouseMove(int code) {
@@ -89,7 +115,7 @@ void Kavrel_S::Form_QueryUnload() {
   // A position that never got a value is written empty: the next start reads it as missing.
   Ini_Write(sec, QStringLiteral("Form_Left"), Form_Left ? fromSingle(*Form_Left) : QString(), file);
   Ini_Write(sec, QStringLiteral("Form_Top"), Form_Top ? fromSingle(*Form_Top) : QString(), file);
-  Ini_Write(sec, QStringLiteral("Try_Out"), fromBoolean(Try_Out), file);
+  Ini_Write(sec, QStringLiteral("Try_Out"), fromBoolean(Try_Out && !Tray_Stand_In), file);
 }
 
 void Kavrel_S::Tray_Icon_Add() { tray_->add(resources::programIcon(), captions::tip()); }

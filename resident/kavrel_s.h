@@ -30,6 +30,9 @@ public:
 
   void Tray_Icon_Add();
   void Tray_Icon_Delete();
+  // Where no tray shows the icon, the floating icon stands in (once).
+  void Tray_Check();
+  void Tray_Check_Later();
 
   TrayIcon *trayIcon() const { return tray_; }
   QMenu *m_Popup() const { return popup_; }

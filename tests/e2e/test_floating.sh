@@ -67,4 +67,16 @@ e2e_wait_exit 10 || fail "SIGTERM did not end the program"
 [ "$(ini_get Section Form_Left)" = "15030" ] || fail "Form_Left is '$(ini_get Section Form_Left)'"
 [ "$(ini_get Section Form_Top)" = "4500" ] || fail "Form_Top is '$(ini_get Section Form_Top)'"
 [ "$(ini_get Section Try_Out)" = "True" ] || fail "Try_Out is '$(ini_get Section Try_Out)'"
+
+# A desktop without any tray (the window manager gone): the floating icon
+# stands in for the tray icon, and the file still says the tray.
+for p in "${E2E_PIDS[@]}"; do [ "$(ps -o comm= -p "$p")" = icewm ] && kill "$p"; done
+wait_for 10 bash -c "$(declare -f e2e_tray_ready); ! e2e_tray_ready" || fail "the tray did not go"
+sed -i 's/^Try_Out=True/Try_Out=False/' "$INI"
+e2e_start_morvane
+wait_for 20 e2e_icon_at 1002 300 || fail "no floating icon without a tray: $(e2e_small_windows)"
+grep -q "shows no system tray" "$E2E_ROOT/morvane.log" || fail "the stand-in was not said: $(cat "$E2E_ROOT/morvane.log")"
+kill -TERM "$MORVANE_PID"
+e2e_wait_exit 10 || fail "SIGTERM did not end the program"
+[ "$(ini_get Section Try_Out)" = "False" ] || fail "the stand-in wrote Try_Out=$(ini_get Section Try_Out)"
 pass

@@ -151,3 +151,22 @@ TEST_F(Tray, PositionsThatNeverGotAValueAreWrittenEmpty) {
   EXPECT_FLOAT_EQ(*Form_Left, 14837.0f);
   EXPECT_FLOAT_EQ(*Form_Top, 200.0f);
 }
+
+TEST_F(Tray, WithoutAnyTrayTheFloatingIconStandsInAndTheFileKeepsTheTray) {
+  // A tray: nothing changes.
+  s->Tray_Check();
+  EXPECT_EQ(kavrelT(), nullptr);
+  fake.trayShown = false;
+  // Not while drawing (the icon is out of the tray then).
+  s->Tray_Icon_Delete();
+  s->Tray_Check();
+  EXPECT_EQ(kavrelT(), nullptr);
+  s->Tray_Icon_Add();
+  s->Tray_Check();
+  ASSERT_NE(kavrelT(), nullptr);
+  EXPECT_FALSE(fake.tray()->added);
+  EXPECT_TRUE(Try_Out);
+  // The user chose the tray: that choice is what is written.
+  EXPECT_THROW(s->m_Exit_Click(), ProcessEnded);
+  EXPECT_EQ(readIni(), "[Section]\nForm_Left=14837\nForm_Top=200\nTry_Out=False\n");
+}

@@ -72,7 +72,8 @@ public:
   QString appPath() const override { return dir; }
   bool appPathWritable() const override { return dirWritable; }
   TrayIcon *createTrayIcon(QObject *parent) override;
-  bool trayAvailable() const override { return true; }
+  bool trayAvailable() const override { return trayShown; }
+  bool trayShown = true; // a desktop with a tray
   [[noreturn]] void endProcess(int code) override { throw ProcessEnded{code}; }
 
   FakeTrayIcon *tray() const { return lastTray; }
