@@ -138,7 +138,6 @@ INI
   done
 fi
 
-median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 echo "-- summary $SIZE (load average $(cut -d' ' -f1-3 /proc/loadavg))"
 open_median=$(median "${opens[@]}")
 echo "open (tray press to first frame on screen), median of $REPS: $open_median ms, all: ${opens[*]}"

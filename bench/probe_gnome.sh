@@ -13,7 +13,6 @@ e2e_as_wayland_user "$0" "$@"
 
 REPS=${REPS:-5}
 size=${1:-1920x1080}
-median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 
 e2e_start_gnome "$size"
 e2e_start_sni_watcher

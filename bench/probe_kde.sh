@@ -17,7 +17,6 @@ e2e_as_wayland_user "$0" "$@"
 REPS=${REPS:-5}
 WAYS=${WAYS:-kwin portal}
 size=${1:-1920x1080}
-median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 
 mkdir -p "$E2E_ROOT/data/applications" "$HOME/Pictures"
 printf '[Desktop Entry]\nType=Application\nName=Morvane (probe)\nExec="%s"\nX-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2\n' \

@@ -20,7 +20,6 @@ e2e_as_wayland_user "$0" "$@"
 REPS=${REPS:-7}
 WAYS=${WAYS:-screencopy grim bare}
 size=${1:-1920x1080}
-median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 
 # Sets off an open ("dbus ITEM" or "pipe FILE") and waits for the dot: "open_ms N".
 activate_and_watch() {

@@ -63,6 +63,9 @@ wait_for() {
   done
 }
 
+# The median of the numbers given (the probes' figures).
+median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
+
 e2e_start_x() {
   local size=${1:-1280x800} dpi=${2:-96} depth=${3:-24}
   command -v Xvfb >/dev/null || fail "Xvfb is not installed (run scripts/deps.sh)"
@@ -545,7 +548,7 @@ e2e_start_portal() {
     gdbus call --session --dest org.freedesktop.portal.Desktop --object-path /org/freedesktop/portal/desktop \
       --method org.freedesktop.DBus.Properties.Get "'org.freedesktop.portal.Screenshot'" "'version'"
   }
-  wait_for 15 portal_up || fail "no screenshot portal: $(portal_up 2>&1)"
+  wait_for "${E2E_PORTAL_WAIT:-15}" portal_up || fail "no screenshot portal: $(portal_up 2>&1)"
 }
 
 e2e_pointer() {
@@ -674,22 +677,5 @@ e2e_start_sni_watcher() {
 
 # GNOME's screenshot back end and the shell's Access dialog (the first-use
 # question), from a folder of their own: no other desktop's .portal file answers.
-e2e_start_gnome_portal() {
-  local t
-  for t in pipewire /usr/libexec/xdg-desktop-portal /usr/libexec/xdg-desktop-portal-gnome gdbus; do
-    command -v "$t" >/dev/null || fail "$t is not installed (run scripts/deps.sh --gnome)"
-  done
-  export XDG_DESKTOP_PORTAL_DIR=$E2E_ROOT/portals
-  mkdir -p "$XDG_DESKTOP_PORTAL_DIR" &&
-    cp /usr/share/xdg-desktop-portal/portals/{gnome,gnome-shell}.portal "$XDG_DESKTOP_PORTAL_DIR/" ||
-    fail "GNOME's portal back ends are not installed (run scripts/deps.sh --gnome)"
-  dbus-update-activation-environment XDG_DESKTOP_PORTAL_DIR
-  pipewire >"$E2E_ROOT/pipewire.log" 2>&1 &
-  E2E_PIDS+=($!)
-  wait_for 10 test -S "$XDG_RUNTIME_DIR/pipewire-0" || fail "pipewire did not start"
-  portal_up() {
-    gdbus call --session --dest org.freedesktop.portal.Desktop --object-path /org/freedesktop/portal/desktop \
-      --method org.freedesktop.DBus.Properties.Get "'org.freedesktop.portal.Screenshot'" "'version'"
-  }
-  wait_for 30 portal_up || fail "no screenshot portal: $(portal_up 2>&1)"
-}
+# The shell's portal is slower to come up than the others.
+e2e_start_gnome_portal() { E2E_PORTAL_WAIT=30 e2e_start_portal GNOME gnome gnome-shell; }
