@@ -319,7 +319,7 @@ void Kavrel_G::Form_Load() {
   open_trace::mark("captured");
   if (shot.isNull())
     denied_ = platform().captureDenial();
-  if (!shot.isNull())
+  else
     display_.setPicture(Picture(shot));
   // 8. Seed the ring with the clean capture.
   picDmy_[1].setPicture(display_.image());

@@ -180,17 +180,7 @@ void Platform::prepareFirstFrame(QWidget *cover, const QRegion &spot, QRgb rgb) 
 
 void Platform::firstPaint(QWidget *cover) { capture::completeUnder(cover); }
 
-ShotDenial Platform::captureDenial() const {
-  switch (capture::lastDenial()) {
-  case capture::Denial::Refused:
-    return ShotDenial::Refused;
-  case capture::Denial::Unanswered:
-    return ShotDenial::Unanswered;
-  case capture::Denial::None:
-    break;
-  }
-  return ShotDenial::None;
-}
+ShotDenial Platform::captureDenial() const { return capture::lastDenial(); }
 
 bool Platform::showsFirstFrame(const QWidget *cover) const { return capture::showsUnder(cover); }
 

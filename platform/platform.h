@@ -51,7 +51,7 @@ signals:
 enum class ShotDenial {
   None,       // not the user's doing (or it worked)
   Refused,    // the desktop asked, or remembered, and the answer was no
-  Unanswered, // the desktop's question stayed unanswered
+  Unanswered, // the desktop's question stayed unanswered past the long wait
 };
 
 // One monitor of the desktop.

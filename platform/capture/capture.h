@@ -3,6 +3,8 @@
 // (capture/*.cpp); the first one that works in this session is kept for the
 // rest of it, so a session never pays twice for a way that cannot work.
 
+#include "platform/platform.h"
+
 #include <QImage>
 #include <QRect>
 #include <QRegion>
@@ -14,11 +16,7 @@
 class QWidget;
 
 namespace capture {
-enum class Denial {
-  None,       // no question was asked, or it was answered yes
-  Refused,    // the desktop asked the user, or remembers the answer: no
-  Unanswered, // the desktop's question stayed unanswered past the long wait
-};
+using Denial = ShotDenial; // what the overlay is told, as the ways say it
 } // namespace capture
 
 class ScreenCapture {
