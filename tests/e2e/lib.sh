@@ -467,12 +467,7 @@ CFG
   # Headless sway has no input device: without one its seat offers clients no
   # pointer and, between two wtype runs, no keyboard, and XWayland loses the
   # first key of each run. A virtual pointer and an idle wtype stay plugged in.
-  mkfifo "$E2E_ROOT/pointer"
-  python3 "$(dirname "${BASH_SOURCE[0]}")/wl_pointer.py" <"$E2E_ROOT/pointer" >"$E2E_ROOT/pointer.log" 2>&1 &
-  E2E_PIDS+=($!)
-  sleep 100000 >"$E2E_ROOT/pointer" &
-  E2E_PIDS+=($!)
-  wait_for 5 grep -q ready "$E2E_ROOT/pointer.log" || fail "no virtual pointer: $(cat "$E2E_ROOT/pointer.log")"
+  e2e_fifo_helper pointer wl_pointer.py 5 || fail "no virtual pointer: $(cat "$E2E_ROOT/pointer.log")"
   wtype -s 100000000 &
   E2E_PIDS+=($!)
 }
@@ -549,6 +544,17 @@ e2e_start_portal() {
       --method org.freedesktop.DBus.Properties.Get "'org.freedesktop.portal.Screenshot'" "'version'"
   }
   wait_for "${E2E_PORTAL_WAIT:-15}" portal_up || fail "no screenshot portal: $(portal_up 2>&1)"
+}
+
+# A helper script beside this file that reads its commands from the fifo
+# $E2E_ROOT/NAME and logs to NAME.log: up once it says "ready" within SECONDS.
+e2e_fifo_helper() { # NAME SCRIPT SECONDS
+  mkfifo "$E2E_ROOT/$1"
+  python3 "$(dirname "${BASH_SOURCE[0]}")/$2" <"$E2E_ROOT/$1" >"$E2E_ROOT/$1.log" 2>&1 &
+  E2E_PIDS+=($!)
+  sleep 100000 >"$E2E_ROOT/$1" & # the fifo stays open between commands
+  E2E_PIDS+=($!)
+  wait_for "$3" grep -q ready "$E2E_ROOT/$1.log"
 }
 
 e2e_pointer() {
@@ -645,12 +651,7 @@ e2e_start_gnome() {
   [ -n "$DISPLAY" ] && [ -f "$XAUTHORITY" ] || fail "no XWayland display in: $(echo $args)"
   wait_for 30 xdotool getmouselocation || fail "XWayland $DISPLAY does not answer"
   dbus-update-activation-environment WAYLAND_DISPLAY DISPLAY XAUTHORITY
-  mkfifo "$E2E_ROOT/gnome_in"
-  python3 "$(dirname "${BASH_SOURCE[0]}")/gnome_shell.py" <"$E2E_ROOT/gnome_in" >"$E2E_ROOT/gnome_in.log" 2>&1 &
-  E2E_PIDS+=($!)
-  sleep 100000 >"$E2E_ROOT/gnome_in" &
-  E2E_PIDS+=($!)
-  wait_for 30 grep -q ready "$E2E_ROOT/gnome_in.log" || fail "no RemoteDesktop session: $(cat "$E2E_ROOT/gnome_in.log")"
+  e2e_fifo_helper gnome_in gnome_shell.py 30 || fail "no RemoteDesktop session: $(cat "$E2E_ROOT/gnome_in.log")"
   # The shell starts in the Overview, which holds the keyboard: Escape leaves it.
   e2e_gnome key 0xff1b || fail "the shell took no key: $(tail -n1 "$E2E_ROOT/gnome_in.log")"
   gnome_in_overview() {
