@@ -180,6 +180,8 @@ void Platform::prepareFirstFrame(QWidget *cover, const QRegion &spot, QRgb rgb) 
 
 void Platform::firstPaint(QWidget *cover) { capture::completeUnder(cover); }
 
+void Platform::screenWillChange() { capture::beforeOwnChange(); }
+
 ShotDenial Platform::captureDenial() const { return capture::lastDenial(); }
 
 bool Platform::showsFirstFrame(const QWidget *cover) const { return capture::showsUnder(cover); }

@@ -99,6 +99,10 @@ public:
   virtual void prepareFirstFrame(QWidget *cover, const QRegion &spot, QRgb rgb);
   // At the start of `cover`'s first paint: the picture captureScreen(cover) gave is complete.
   virtual void firstPaint(QWidget *cover);
+  // Just before Morvane takes its own icon off the screen to capture it:
+  // where the desktop redraws in its own time (a Wayland compositor), the
+  // next captureScreen shows the screen after that redraw, not before it.
+  virtual void screenWillChange();
   // After a null captureScreen: whether the user refused it (nothing should open then).
   virtual ShotDenial captureDenial() const;
   // True when a compositor puts the first frame that prepareFirstFrame set up

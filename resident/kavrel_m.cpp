@@ -41,6 +41,7 @@ Kavrel_M::Kavrel_M() : QWidget(nullptr, Qt::Tool) {
 Kavrel_M::~Kavrel_M() = default;
 
 void Kavrel_M::m_FreeHand_Click() {
+  platform().screenWillChange();
   Unload_Kavrel_M();
   Unload_Kavrel_T();
   Show_Kavrel_G();

@@ -4,6 +4,7 @@
 #include "core/forms.h"
 #include "core/ini.h"
 #include "core/kavrel_b.h"
+#include "core/open_trace.h"
 #include "core/screen.h"
 #include "core/settings.h"
 #include "platform/platform.h"
@@ -95,6 +96,8 @@ void Kavrel_S::Form_MouseMove(int code) {
     return;
   switch (code) {
   case TrayMsg::LButtonDown:
+    open_trace::mark("tray-pressed");
+    platform().screenWillChange(); // the frozen screen is without the icon
     Tray_Icon_Delete();
     Show_Kavrel_G();
     break;
@@ -123,6 +126,7 @@ void Kavrel_S::Tray_Icon_Add() { tray_->add(resources::programIcon(), captions::
 void Kavrel_S::Tray_Icon_Delete() { tray_->remove(); }
 
 void Kavrel_S::m_FreeHand_Click() {
+  platform().screenWillChange();
   Tray_Icon_Delete();
   Show_Kavrel_G();
 }

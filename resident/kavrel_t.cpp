@@ -276,6 +276,7 @@ void Kavrel_T::Pic_B_MouseUp(int button) {
 void Kavrel_T::Pic_B_DblClick() {
   if (!Icon_Enabled)
     return;
+  platform().screenWillChange(); // the frozen screen is without the icon
   hide();
   // Lets the desktop under the icon repaint before the overlay captures the screen.
   QCoreApplication::processEvents();

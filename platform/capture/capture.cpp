@@ -93,6 +93,16 @@ void completeUnder(QWidget *cover) {
 
 bool showsUnder(const QWidget *cover) { return kept() && cover && kept()->showsUnder(cover); }
 
+void beforeOwnChange() {
+  if (kept()) {
+    kept()->beforeOwnChange();
+    return;
+  }
+  auto ways = candidates(); // the first open: the way about to be tried first
+  if (!ways.empty())
+    ways.front()->beforeOwnChange();
+}
+
 bool tracing() {
   static const bool on = [] {
     const char *v = std::getenv("MORVANE_TRACE");

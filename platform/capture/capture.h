@@ -45,6 +45,10 @@ public:
   }
   // Called once `cover` is shown, before its first paint reads the picture.
   virtual void completeUnder(QWidget *cover) { (void)cover; }
+  // Morvane is about to take a window of its own off the screen and then
+  // capture. A way whose copy could come from a frame before that change
+  // reaches the screen makes the next grab wait for it, within bounds.
+  virtual void beforeOwnChange() {}
   // Why the last grab gave nothing, when the user had the last word: then no
   // other way is tried, and nothing opens.
   virtual capture::Denial denial() const { return capture::Denial::None; }
@@ -74,6 +78,8 @@ QImage grab(const QRect &area, QWidget *cover = nullptr);
 void markUnder(QWidget *cover, const QRegion &spot, QRgb rgb);
 void completeUnder(QWidget *cover);
 bool showsUnder(const QWidget *cover);
+// See ScreenCapture::beforeOwnChange: for the way kept, or the first to try.
+void beforeOwnChange();
 // True under MORVANE_TRACE=1: the ways then say on stderr what they did (tests, probes).
 bool tracing();
 // Why the last grab gave nothing, when the user decided it (see ScreenCapture::denial).

@@ -346,6 +346,90 @@ void frameBufferDone(void *data, zwlr_screencopy_frame_v1 *) {
 const zwlr_screencopy_frame_v1_listener frameListener = {
     frameBuffer, frameFlags, frameReady, frameFailed, frameDamage, frameDmabuf, frameBufferDone};
 
+// ---- the screen after a change of Morvane's own -----------------------------
+// Morvane takes its icon off the screen just before it captures, but the
+// program that drew it (the bar's tray, XWayland) redraws in its own time, so
+// a plain copy of the compositor's next frame may still show the icon. A tiny
+// copy "with damage" of each output first leaves the compositor's record of
+// what changed since empty; the capture then asks for the first frame that
+// changes anything, which is that redraw, and waits a bounded time for it.
+constexpr int ArmMs = 150;    // for the tiny copies, so a stopped compositor costs little
+constexpr int ChangeMs = 100; // for the redraw: a host that never redraws costs no more
+struct Armed {
+  std::vector<uint32_t> outputs; // wl_output names
+  QDeadlineTimer until;          // a change that came to nothing is soon forgotten
+};
+Armed armed;
+
+void arm(Connection &c) {
+  armed = Armed();
+  if (zwlr_screencopy_manager_v1_get_version(c.manager) < 2)
+    return; // no copy with damage
+  struct Tiny {
+    uint32_t output = 0;
+    zwlr_screencopy_frame_v1 *frame = nullptr;
+    wl_buffer *buffer = nullptr;
+    FrameState f;
+  };
+  std::vector<Tiny> tiny(c.outputs.size());
+  for (size_t i = 0; i < tiny.size(); ++i) {
+    tiny[i].output = c.outputs[i]->id;
+    tiny[i].frame = zwlr_screencopy_manager_v1_capture_output_region(
+        c.manager, 0, c.outputs[i]->proxy, 0, 0, 1, 1);
+    zwlr_screencopy_frame_v1_add_listener(tiny[i].frame, &frameListener, &tiny[i].f);
+  }
+  const QDeadlineTimer deadline(ArmMs);
+  const auto all = [&](auto done) {
+    return std::all_of(tiny.begin(), tiny.end(), [&](const Tiny &t) { return done(t.f); });
+  };
+  if (waitFor(c.display, deadline,
+              [&] { return all([](const FrameState &f) { return f.described || f.failed; }); })) {
+    for (Tiny &t : tiny) {
+      // A few bytes the compositor writes to and nobody reads.
+      const size_t bytes = size_t(t.f.stride) * size_t(qMax(0, t.f.size.height()));
+      if (t.f.failed || !t.f.offered || bytes == 0 || bytes > (1u << 20)) {
+        t.f.failed = true;
+        continue;
+      }
+      const int fd = memfd_create("morvane-mark", MFD_CLOEXEC);
+      if (fd < 0 || ftruncate(fd, off_t(bytes)) != 0) {
+        if (fd >= 0)
+          close(fd);
+        t.f.failed = true;
+        continue;
+      }
+      wl_shm_pool *pool = wl_shm_create_pool(c.shm, fd, int32_t(bytes));
+      close(fd); // the request carries its own copy of it
+      t.buffer = wl_shm_pool_create_buffer(pool, 0, t.f.size.width(), t.f.size.height(),
+                                           int32_t(t.f.stride), t.f.format);
+      wl_shm_pool_destroy(pool);
+      zwlr_screencopy_frame_v1_copy_with_damage(t.frame, t.buffer);
+    }
+    if (waitFor(c.display, deadline,
+                [&] { return all([](const FrameState &f) { return f.ready || f.failed; }); })) {
+      for (const Tiny &t : tiny)
+        if (t.f.ready)
+          armed.outputs.push_back(t.output);
+      armed.until = QDeadlineTimer(1000);
+    }
+  }
+  for (Tiny &t : tiny) {
+    if (t.buffer)
+      wl_buffer_destroy(t.buffer);
+    zwlr_screencopy_frame_v1_destroy(t.frame);
+  }
+  stage(armed.outputs.empty() ? "screencopy-unarmed" : "screencopy-armed");
+}
+
+// Whether the copy of `output` waits for a change, once: the record is spent.
+bool awaitsChange(const Output &output) {
+  const bool waits =
+      !armed.until.hasExpired() &&
+      std::find(armed.outputs.begin(), armed.outputs.end(), output.id) != armed.outputs.end();
+  armed = Armed();
+  return waits;
+}
+
 // Copies `output` into a fresh memory file; null with `why` said on failure.
 std::unique_ptr<Shot> copyOutput(Connection &c, const Output &output,
                                  const QDeadlineTimer &deadline, QString &why) {
@@ -386,12 +470,36 @@ std::unique_ptr<Shot> copyOutput(Connection &c, const Output &output,
   buffer = wl_shm_pool_create_buffer(pool, 0, f.size.width(), f.size.height(), int32_t(f.stride),
                                      f.format);
   wl_shm_pool_destroy(pool);
-  zwlr_screencopy_frame_v1_copy(frame, buffer);
+  const bool change = awaitsChange(output);
+  if (change)
+    zwlr_screencopy_frame_v1_copy_with_damage(frame, buffer);
+  else
+    zwlr_screencopy_frame_v1_copy(frame, buffer);
   wl_display_flush(c.display);
   // While the compositor copies, make the file's pages here in one go: a
   // fault per fresh page is most of a 4K capture's cost.
   populatePages(shot->address, shot->bytes);
   stage("screencopy-paged");
+  if (change) {
+    // Nothing changed within the bound (the icon's host shows nothing, or
+    // drew before the mark): the screen as it is then, by a plain copy.
+    const QDeadlineTimer bound(qMin<qint64>(ChangeMs, deadline.remainingTime()));
+    if (!waitFor(c.display, bound, [&] { return f.ready || f.failed; }) && !deadline.hasExpired()) {
+      stage("screencopy-unchanged");
+      zwlr_screencopy_frame_v1_destroy(frame);
+      const FrameState wanted = f;
+      f = FrameState();
+      frame = zwlr_screencopy_manager_v1_capture_output(c.manager, 0, output.proxy);
+      zwlr_screencopy_frame_v1_add_listener(frame, &frameListener, &f);
+      if (!waitFor(c.display, deadline, [&] { return f.described || f.failed; }))
+        return fail(late);
+      if (!f.failed &&
+          (f.format != wanted.format || f.size != wanted.size || f.stride != wanted.stride))
+        return fail(QStringLiteral("the output changed while it was copied"));
+      if (!f.failed)
+        zwlr_screencopy_frame_v1_copy(frame, buffer);
+    }
+  }
   if (!waitFor(c.display, deadline, [&] { return f.ready || f.failed; }))
     return fail(late);
   stage("screencopy-copied");
@@ -502,6 +610,15 @@ public:
     }
     makeOpaque(p.shot->address, p.shot->bytes);
     x11::releaseShared();
+  }
+
+  void beforeOwnChange() override {
+    QString why;
+    if (!connect(QDeadlineTimer(ArmMs), why)) {
+      connection.reset(); // the capture tries again, with its own deadline
+      return;
+    }
+    arm(*connection);
   }
 
   // XWayland's copy of the background goes to the compositor, which shows it.
