@@ -6,10 +6,13 @@
 // copied by Morvane at all.
 
 #include "platform/capture/capture.h"
+#include "platform/capture/layer_frame.h"
+#include "platform/capture/wayland_wait.h"
 #include "platform/memory.h"
 #include "platform/wayland.h"
 #include "platform/x11.h"
 
+#include "wlr-layer-shell-unstable-v1-client.h"
 #include "wlr-screencopy-unstable-v1-client.h"
 #include "xdg-output-unstable-v1-client.h"
 
@@ -66,9 +69,16 @@ struct Connection {
   wl_shm *shm = nullptr;
   zwlr_screencopy_manager_v1 *manager = nullptr;
   zxdg_output_manager_v1 *layout = nullptr;
+  wl_compositor *compositor = nullptr;   // for the first frame's surface
+  zwlr_layer_shell_v1 *layers = nullptr; // and its place above everything
   std::vector<std::unique_ptr<Output>> outputs;
 
   ~Connection() {
+    layer_frame::end();
+    if (layers)
+      zwlr_layer_shell_v1_destroy(layers);
+    if (compositor)
+      wl_compositor_destroy(compositor);
     for (auto &o : outputs) {
       if (o->xdg)
         zxdg_output_v1_destroy(o->xdg);
@@ -138,6 +148,12 @@ void global(void *data, wl_registry *registry, uint32_t id, const char *interfac
         wl_registry_bind(registry, id, &zxdg_output_manager_v1_interface, 1));
     for (auto &o : c->outputs)
       watchLayout(*c, *o);
+  } else if (!std::strcmp(interface, zwlr_layer_shell_v1_interface.name) && !c->layers) {
+    c->layers = static_cast<zwlr_layer_shell_v1 *>(
+        wl_registry_bind(registry, id, &zwlr_layer_shell_v1_interface, 1));
+  } else if (!std::strcmp(interface, wl_compositor_interface.name) && !c->compositor) {
+    c->compositor =
+        static_cast<wl_compositor *>(wl_registry_bind(registry, id, &wl_compositor_interface, 1));
   } else if (!std::strcmp(interface, wl_shm_interface.name) && !c->shm) {
     c->shm = static_cast<wl_shm *>(wl_registry_bind(registry, id, &wl_shm_interface, 1));
   } else if (!std::strcmp(interface, wl_output_interface.name)) {
@@ -166,33 +182,7 @@ const wl_registry_listener registryListener = {global, globalRemove};
 
 // ---- waiting ---------------------------------------------------------------
 
-// Dispatches the compositor's events until done() or the deadline. A
-// compositor that stops answering must not stop Morvane: every wait is a poll
-// with a timeout. False on the deadline or a broken connection.
-template <class Done> bool waitFor(wl_display *d, const QDeadlineTimer &deadline, Done done) {
-  while (!done()) {
-    if (wl_display_prepare_read(d) != 0) {
-      if (wl_display_dispatch_pending(d) < 0)
-        return false;
-      continue;
-    }
-    if (wl_display_flush(d) < 0 && errno != EAGAIN) {
-      wl_display_cancel_read(d);
-      return false;
-    }
-    pollfd p = {wl_display_get_fd(d), POLLIN, 0};
-    const int r = poll(&p, 1, int(qMax<qint64>(0, deadline.remainingTime())));
-    if (r <= 0) {
-      wl_display_cancel_read(d);
-      if (r < 0 && errno == EINTR)
-        continue;
-      return false;
-    }
-    if (wl_display_read_events(d) < 0 || wl_display_dispatch_pending(d) < 0)
-      return false;
-  }
-  return true;
-}
+using capture::waitFor;
 
 void synced(void *data, wl_callback *, uint32_t) { *static_cast<bool *>(data) = true; }
 const wl_callback_listener syncListener = {synced};
@@ -292,8 +282,10 @@ struct Shot {
   QSize size;
   int stride = 0;
   bool upsideDown = false;
+  wl_output *output = nullptr; // where it was copied from
   ~Shot() {
     if (pending.shot == this) { // the window went before its first paint
+      layer_frame::end();
       x11::releaseShared();
       pending = Pending();
     }
@@ -459,6 +451,7 @@ std::unique_ptr<Shot> copyOutput(Connection &c, const Output &output,
     return fail(QStringLiteral("the compositor offers no shared-memory buffer Morvane can read"));
   shot->size = f.size;
   shot->stride = int(f.stride);
+  shot->output = output.proxy;
   shot->bytes = size_t(f.stride) * size_t(f.size.height());
   shot->fd = memfd_create("morvane-screen", MFD_CLOEXEC);
   if (shot->fd < 0 || ftruncate(shot->fd, off_t(shot->bytes)) != 0)
@@ -571,6 +564,10 @@ public:
         !shot->upsideDown && x11::shareUnder(cover->winId(), shot->fd, shot->size)) {
       pending.shot = shot.get();
       pending.cover = cover;
+      // The compositor lays the first frame's surface out while the form loads.
+      layer_frame::begin(
+          {connection->display, connection->compositor, connection->shm, connection->layers},
+          shot->output, shot->size);
       if (capture::tracing())
         std::fprintf(stderr, "morvane-trace screencopy-shared %dx%d\n", area.width(),
                      area.height());
@@ -581,20 +578,23 @@ public:
 
   // The pages are the server's background: the dot goes into them directly,
   // and the screen's pixels under it are put back once the window is up.
+  // The first frame then goes on screen at once, before the X window maps.
   void markUnder(QWidget *cover, const QRegion &spot, QRgb rgb) override {
     if (!pending.shot || cover != pending.cover || !pending.under.isNull())
       return;
     const QRegion inside = spot & QRect(QPoint(0, 0), pending.shot->size);
-    if (inside.isEmpty())
-      return;
-    QImage pages = pagesOf(pending.shot);
-    pending.underRect = inside.boundingRect();
-    pending.under = pages.copy(pending.underRect);
-    for (const QRect &r : inside)
-      for (int y = r.top(); y <= r.bottom(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(pages.scanLine(y));
-        std::fill(line + r.left(), line + r.right() + 1, rgb | 0xff000000u);
-      }
+    if (!inside.isEmpty()) {
+      QImage pages = pagesOf(pending.shot);
+      pending.underRect = inside.boundingRect();
+      pending.under = pages.copy(pending.underRect);
+      for (const QRect &r : inside)
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+          auto *line = reinterpret_cast<QRgb *>(pages.scanLine(y));
+          std::fill(line + r.left(), line + r.right() + 1, rgb | 0xff000000u);
+        }
+    }
+    if (layer_frame::show(pending.shot->fd, pending.shot->stride))
+      stage("screencopy-layer-shown");
   }
 
   void completeUnder(QWidget *cover) override {
@@ -602,6 +602,7 @@ public:
       return;
     const Pending p = pending;
     pending = Pending();
+    layer_frame::end(); // before its pixels change back
     if (!p.under.isNull()) {
       QImage pages = pagesOf(p.shot);
       for (int y = 0; y < p.under.height(); ++y)

@@ -62,6 +62,7 @@ tip=$(dbus-send --session --print-reply=literal --dest="${item%%/*}" "/${item#*/
 open_from_tray "$item"
 e2e_way_was screencopy
 grep -q "screencopy-shared 1280x800" "$E2E_ROOT/morvane.log" || fail "the picture's pages were not the overlay's background"
+grep -q "screencopy-layer-shown" "$E2E_ROOT/morvane.log" || fail "the picture did not go on screen ahead of the X window"
 [ "$(e2e_wl_pixel 900 500)" = "$RED" ] || fail "the frozen picture lacks the native window: $(e2e_wl_pixel 900 500)"
 [ "$(e2e_wl_pixel 640 300)" = "$RED" ] || fail "frozen picture at 640,300: $(e2e_wl_pixel 640 300)"
 shot frozen
