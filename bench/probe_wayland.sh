@@ -3,6 +3,7 @@
 # D-Bus to the frozen picture on screen, for each Wayland capture way, the
 # ways interleaved rep by rep so that a machine's load falls on all alike.
 # "On screen" is seen from outside: grim polls the pen dot's pixel.
+# Each measured open prints its trace (MORVANE_TRACE=1) in ms from the activation.
 # The yardstick, "bare": bench/wl_bare_open, the same open (screencopy into a
 # fresh memory file, a shared pixmap as a full-screen window's background,
 # the map) in C without a toolkit, triggered through a pipe.
